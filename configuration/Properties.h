@@ -1,0 +1,194 @@
+// The key/value store of the tool framework. Configuration text is read
+// into an ordered table of name/value strings; names declared with a
+// delimiter (`name[d] = a d b`) are list names whose values split into
+// elements. Values are stored as text and converted when they are read.
+//
+// Nothing here throws for bad data: operations return bool (or a count)
+// and leave the reason in the last error message. While the store is not
+// ready, the typed reads fail without a message; the list readers and
+// getDelimiter do not consult the ready flag.
+#ifndef CONFIGURATION_PROPERTIES_H
+#define CONFIGURATION_PROPERTIES_H
+
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace Configuration {
+
+class Properties {
+public:
+    // Divides a name from its value in a line of configuration text.
+    static char const DIVIDER;
+    // Tab, newline, vertical tab, form feed, carriage return, blank (NUL-terminated).
+    static char const whitespace_chars[7];
+    // Opens and closes an environment reference `$(NAME)` in a value.
+    static std::string const START_ENV_VAR;
+    static std::string const END_ENV_VAR;
+    static int const START_ENV_VAR_LEN;
+    static int const END_ENV_VAR_LEN;
+
+    // Empty and ready; file name and last error are "No file name given".
+    Properties();
+    // Reads the named file; the store is ready when the read succeeded.
+    explicit Properties(char const* fileName);
+    Properties(Properties const& other);
+    Properties& operator=(Properties const& other);
+    ~Properties();
+
+    // --- Reading configuration text -------------------------------------
+    // Each returns true when the whole input was read without a syntax
+    // error or read failure. Warnings (duplicate name, empty value) are
+    // recorded but do not stop the reading.
+
+    // The parser: reads the stream to its end. Leaves the ready flag alone.
+    bool readStream(std::istream& in);
+    // Reads the text up to its first NUL character, without copying it.
+    // Leaves the file name and the ready flag alone.
+    bool readText(std::string const& text);
+    // File name becomes "String buffer"; add == false first removes all
+    // pairs (list delimiters stay). The ready flag becomes the result.
+    bool addPropertiesFromString(std::string const& text, bool add);
+    // As addPropertiesFromString, reading the named file.
+    bool addPropertiesFromFile(char const* fileName, bool add);
+
+    // Appends one logical line (physical lines joined by a trailing
+    // backslash) to `line` and counts every physical line read.
+    void getLine(std::istream& in, std::string& line, int& lineNumber);
+    // Removes leading and trailing whitespace_chars in place.
+    static std::string& trim_whitespace(std::string& text);
+    // Replaces `$(NAME)` references by the environment's values in place.
+    std::string& replaceEnvVariables(std::string& value);
+    // Yields the next element of `list` split by `delimiter`, starting at
+    // `position`; runs of delimiters separate like one. Returns true when
+    // the element is the last one.
+    static bool getNextToken(std::string& token, std::string const& list, std::string const& delimiter,
+                             int& position, int& end);
+
+    // --- Errors -----------------------------------------------------------
+    // "Syntax error at line number N in file: F", then "\n\t" + detail
+    // when the detail is not empty. A null detail counts as empty.
+    void setSyntaxError(int lineNumber, std::string const& detail);
+    void setSyntaxError(int lineNumber, char const* detail);
+    // Copies the last error message; false (and `message` empty) when none.
+    bool getLastErrorMessage(std::string& message) const;
+    bool isReady() const { return m_ready; }
+
+    // --- Writing values -----------------------------------------------------
+    // Every set replaces the value of the name, makes the store ready and
+    // returns the ready flag as it was before the call. A non-null
+    // delimiter makes the name a list name.
+    bool set(char const* value, char const* name, char const* delimiter = nullptr);
+    bool set(std::string const& value, char const* name, char const* delimiter = nullptr);
+    bool set(double value, char const* name);
+    bool set(float value, char const* name);
+    bool set(long long value, char const* name);
+    bool set(int value, char const* name);
+    bool set(short value, char const* name);
+    bool set(unsigned long long value, char const* name);
+    bool set(unsigned int value, char const* name);
+    bool set(unsigned short value, char const* name);
+    // Characters are stored as their numeric code.
+    bool set(char const& value, char const* name);
+    bool set(unsigned char const& value, char const* name);
+
+    // --- Reading values -----------------------------------------------------
+    bool get(std::string& value, std::string const& name, bool trim = true);
+    bool get(std::string& value, char const* name, bool trim = true);
+    // Copies without a terminating NUL; false with a truncation message
+    // when the stored value does not fit in size - 1 characters.
+    bool get(char* buffer, int size, char const* name, bool trim = true);
+    bool get(char& value, char const* name);
+    bool get(unsigned char& value, char const* name);
+    // True for "1", "true", "t", "on" in any case; false for other text.
+    bool get(bool& value, char const* name);
+    // Integer reads trim the stored value in place before converting.
+    bool get(long long& value, char const* name);
+    bool get(unsigned long long& value, char const* name);
+    bool get(int& value, char const* name);
+    bool get(short& value, char const* name);
+    bool get(unsigned int& value, char const* name);
+    bool get(unsigned short& value, char const* name);
+    bool get(double& value, char const* name);
+    bool get(float& value, char const* name);
+    // Copies every pair named `prefix.rest` as `rest` into the target.
+    bool get(Properties& target, char const* prefix);
+    bool get(std::map<std::string, std::string>& target, char const* prefix);
+
+    // --- Queries and text output -------------------------------------------
+    bool contains(std::string const& name) const;
+    bool contains(char const* name) const;
+    int getNumberOfPairs() const;
+    bool getNames(std::vector<std::string>& names) const;
+    // Hands out a new[]-allocated array of the names (the caller deletes
+    // it with delete[]); returns the count, null array when empty.
+    int getNames(std::string*& names) const;
+    // Appends, in order, the names that start with `prefix`; walks only the
+    // matching range of the ordered table. False when the store is not ready.
+    bool getNamesWithPrefix(std::string const& prefix, std::vector<std::string>& names) const;
+    // `name[d]=value` lines, readable again by readText.
+    bool getString(std::string& text) const;
+    void display(std::ostream& os) const;
+
+    // --- Conversions --------------------------------------------------------
+    static std::string makeString(double value);
+    static std::string makeString(long long value);
+    static std::string makeString(unsigned long long value);
+    // Trim `text` in place and convert it as an integer (hexadecimal when
+    // its first or second character is x or X); 0 on failure.
+    static bool makeInt64(std::string& text, long long& value);
+    static bool makeUint64(std::string& text, unsigned long long& value);
+    // Converts without trimming; `value` gets what could be read even on failure.
+    static bool makeDouble(std::string& text, double& value);
+    static bool caseInsensitiveCompare(std::string const& a, std::string const& b);
+    static bool nocase_compare(char a, char b);
+
+    // --- Lists --------------------------------------------------------------
+    // The delimiter of a list name; true when it is not empty.
+    bool getDelimiter(std::string& delimiter, char const* name) const;
+    // Vector readers append; the string reader trims the stored value first.
+    bool getStringVector(std::vector<std::string>& values, char const* name);
+    bool getInt64Vector(std::vector<long long>& values, char const* name);
+    bool getUint64Vector(std::vector<unsigned long long>& values, char const* name);
+    bool getDoubleVector(std::vector<double>& values, char const* name);
+    // Array readers store from index 0 and fail when the capacity is exceeded.
+    bool getStringArray(std::string* values, unsigned int capacity, char const* name, unsigned int& count);
+    bool getInt64Array(long long* values, unsigned int capacity, char const* name, unsigned int& count);
+    bool getDoubleArray(double* values, unsigned int capacity, char const* name, unsigned int& count);
+
+private:
+    using Table = std::map<std::string, std::string>;
+
+    bool readFile(char const* fileName);
+    bool handleLine(std::string& line, int lineNumber);
+    // Splits `name[d]` into the name and its delimiter, recorded as a list.
+    bool takeListDeclaration(std::string& name, int lineNumber);
+    struct GroupEntry {
+        std::string name;
+        std::string value;
+        bool isList;
+        std::string delimiter;
+    };
+
+    bool storeValue(std::string value, char const* name, char const* delimiter, bool expand);
+    // The stored value for a read: null when the store is not ready
+    // (silently) or the name is absent (with the not-found message).
+    std::string* findForRead(std::string const& name);
+    bool selectGroup(char const* prefix, std::vector<GroupEntry>& group);
+    // Calls `visit` with every non-empty element of a list; stops and
+    // fails at the first element it rejects.
+    bool forEachElement(char const* name, bool trimStoredValue, std::function<bool(std::string&)> const& visit);
+
+    bool m_expand_env_variables;
+    bool m_ready;
+    std::string m_file_name;
+    Table m_pairs;
+    Table m_delimiters;
+    std::string m_last_error;
+};
+
+}  // namespace Configuration
+
+#endif  // CONFIGURATION_PROPERTIES_H
