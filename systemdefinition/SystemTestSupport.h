@@ -1,0 +1,192 @@
+// Helpers for the tests of the system model and the architecture
+// configuration. The option set, the system and the architecture registry
+// are process-wide singletons, so every test that needs them builds them
+// inside a death-test child; gtest's own assertions are not reported back
+// from such a child, hence ChildChecks.
+#ifndef SYSTEMDEFINITION_SYSTEMTESTSUPPORT_H
+#define SYSTEMDEFINITION_SYSTEMTESTSUPPORT_H
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+#include "configuration/CommandOptions.h"
+#include "generic/Exception.h"
+
+namespace SystemTest {
+
+// One chip chip0 with the VORN node core0 (ID 0, with a complete
+// architecture) and the memory node mem0 (ID 1).
+inline std::string const& exampleConfig() {
+    static std::string const text =
+        "system.chips[] = chip0\n"
+        "system.chip-ids[] = 0\n"
+        "system.interrupt-target = 0\n"
+        "system.chip-id-size = 4\n"
+        "system.node-id-size = 4\n"
+        "chip-id = 0\n"
+        "node-id = 0\n"
+        "system.chip0.nodes[] = core0,mem0\n"
+        "system.chip0.node-ids[] = 0,1\n"
+        "system.chip0.core0.node-type = vorn\n"
+        "system.chip0.core0.asm.level = 2\n"
+        "system.chip0.core0.abi.level = 1\n"
+        "system.chip0.core0.endianness = little\n"
+        "system.chip0.core0.total-number-pes = 64\n"
+        "system.chip0.core0.number-pio = 1\n"
+        "system.chip0.core0.number-sio = 1\n"
+        "system.chip0.core0.mono-stack-size = 4096\n"
+        "system.chip0.core0.mono-heap-size = 8192\n"
+        "system.chip0.core0.poly-stack-size = 256\n"
+        "system.chip0.core0.mono-memory-size = 65536\n"
+        "system.chip0.core0.mono-memory-start = 0\n"
+        "system.chip0.core0.mono-registers-size = 128\n"
+        "system.chip0.core0.poly-memory-size = 4096\n"
+        "system.chip0.core0.poly-registers-size = 128\n"
+        "system.chip0.core0.enable-stack-size = 32\n"
+        "system.chip0.core0.number-semaphores = 8\n"
+        "system.chip0.core0.number-threads = 4\n"
+        "system.chip0.core0.mono-alignment = 2\n"
+        "system.chip0.core0.poly-alignment = 2\n"
+        "system.chip0.core0.mono-stack-alignment = 8\n"
+        "system.chip0.core0.poly-stack-alignment = 8\n"
+        "system.chip0.core0.instruction-set = iset0\n"
+        "system.chip0.core0.instruction-size = 8\n"
+        "system.chip0.core0.register-natural-align = 1\n"
+        "system.chip0.core0.memory-natural-align = 1\n"
+        "system.chip0.core0.gsu-address = 0x4000\n"
+        "system.chip0.core0.PIO-flush-left[] = 1,2\n"
+        "system.chip0.core0.PIO-flush-right[] = 3,4\n"
+        "system.chip0.core0.name = demo\n"
+        "system.chip0.core0.memory-proximity[] = 0,1\n"
+        "system.chip0.mem0.node-type = memory\n";
+    return text;
+}
+
+// The name of a configuration line: the text before "=" and before a
+// list declaration's "[", trimmed.
+inline std::string lineName(std::string const& line) {
+    std::string name = line.substr(0, line.find('='));
+    name = name.substr(0, name.find('['));
+    name.erase(name.find_last_not_of(' ') + 1);
+    return name;
+}
+
+// The text with the line named key replaced by line, removed when line is
+// empty, or line appended when no line has that name.
+inline std::string withLine(std::string const& text, std::string const& key, std::string const& line) {
+    std::istringstream in(text);
+    std::string result;
+    bool replaced = false;
+    for (std::string current; std::getline(in, current);) {
+        if (!replaced && lineName(current) == key) {
+            replaced = true;
+            if (!line.empty()) result += line + "\n";
+        } else {
+            result += current + "\n";
+        }
+    }
+    if (!replaced && !line.empty()) result += line + "\n";
+    return result;
+}
+
+// A target_device.cfg with the given text in a fresh temporary directory,
+// removed again with the object.
+class TempConfig {
+public:
+    explicit TempConfig(std::string const& text) {
+        char pattern[] = "/tmp/qx_system_test_XXXXXX";
+        char* dir = mkdtemp(pattern);
+        if (dir == nullptr) throw std::runtime_error("cannot make a temporary directory");
+        m_dir = dir;
+        m_path = m_dir + "/target_device.cfg";
+        std::ofstream(m_path) << text;
+    }
+    ~TempConfig() {
+        std::remove(m_path.c_str());
+        rmdir(m_dir.c_str());
+    }
+    TempConfig(TempConfig const&) = delete;
+    TempConfig& operator=(TempConfig const&) = delete;
+
+    std::string const& path() const { return m_path; }
+
+private:
+    std::string m_dir;
+    std::string m_path;
+};
+
+// Makes the process-wide option set from the configuration file, as a tool
+// does from "--useconfig <path>". Call it only in a death-test child.
+inline void makeOptionSet(std::string const& configPath) {
+    static std::string program = "qx_unit_tests";
+    static std::string useconfig = "--useconfig";
+    static std::string path;
+    path = configPath;
+    static char* argv[] = {program.data(), useconfig.data(), path.data(), nullptr};
+    int argc = 3;
+    static std::vector<Configuration::Options**> lists = {Configuration::CommandOptions::s_std_tool_command_line_args};
+    Configuration::CommandOptions::makeCommandOptions(argc, argv, &lists, nullptr);
+}
+
+// Checks inside a death-test child. finish() prints every failed check on
+// standard error and ends the child with status 0 only when all held.
+class ChildChecks {
+public:
+    template <typename Expected, typename Actual>
+    void equal(Expected const& expected, Actual const& actual, std::string const& what) {
+        if (expected == actual) return;
+        m_failures << what << "\n  expected: " << ::testing::PrintToString(expected)
+                   << "\n    actual: " << ::testing::PrintToString(actual) << "\n";
+        m_failed = true;
+    }
+
+    // Runs the action and checks that it throws a Generic::Exception* of
+    // exactly the given type with the given toString() text.
+    void throws(std::function<void()> const& action, std::type_info const& type, std::string const& text,
+                std::string const& what) {
+        try {
+            action();
+            fail(what + ": nothing was thrown");
+        } catch (Generic::Exception* e) {
+            std::unique_ptr<Generic::Exception> owned(e);
+            equal(std::string(type.name()), std::string(typeid(*owned).name()), what + ": type");
+            equal(text, owned->toString(), what + ": text");
+        }
+    }
+
+    void fail(std::string const& what) {
+        m_failures << what << "\n";
+        m_failed = true;
+    }
+
+    [[noreturn]] void finish() {
+        std::cout.flush();
+        std::cerr << m_failures.str();
+        std::exit(m_failed ? 1 : 0);
+    }
+
+private:
+    std::ostringstream m_failures;
+    bool m_failed = false;
+};
+
+// Runs body in a death-test child and expects it to end with status 0.
+// Like EXPECT_EXIT, the body must not hold a comma outside parentheses.
+#define EXPECT_IN_CHILD(body) EXPECT_EXIT(body, ::testing::ExitedWithCode(0), "")
+
+}  // namespace SystemTest
+
+#endif  // SYSTEMDEFINITION_SYSTEMTESTSUPPORT_H

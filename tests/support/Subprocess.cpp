@@ -1,0 +1,197 @@
+#include "tests/support/Subprocess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace TestSupport {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Variables the child inherits: the sanitizers' settings belong to the
+// build under test, not to the developer's configuration of the tool.
+char const* const s_inherited[] = {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"};
+
+// Both ends of a pipe, closed when it goes out of scope.
+struct Pipe {
+    int read_end = -1;
+    int write_end = -1;
+    Pipe() {
+        int ends[2];
+        if (pipe2(ends, O_CLOEXEC) == 0) {
+            read_end = ends[0];
+            write_end = ends[1];
+        }
+    }
+    ~Pipe() {
+        closeRead();
+        closeWrite();
+    }
+    Pipe(Pipe const&) = delete;
+    Pipe& operator=(Pipe const&) = delete;
+    bool ok() const { return read_end >= 0; }
+    void closeRead() {
+        if (read_end >= 0) close(read_end);
+        read_end = -1;
+    }
+    void closeWrite() {
+        if (write_end >= 0) close(write_end);
+        write_end = -1;
+    }
+};
+
+std::vector<char*> pointersTo(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (std::string& text : texts) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// In the child between fork and exec: only async-signal-safe calls. A
+// failure is reported as errno through the error pipe.
+[[noreturn]] void execChild(char const* program, char* const* argv, char* const* envp, char const* directory,
+                            Pipe const& out, Pipe const& err, Pipe const& failure) {
+    int const input = open("/dev/null", O_RDONLY);
+    bool const ready = input >= 0 && dup2(input, STDIN_FILENO) >= 0 && dup2(out.write_end, STDOUT_FILENO) >= 0 &&
+                       dup2(err.write_end, STDERR_FILENO) >= 0 && (directory == nullptr || chdir(directory) == 0);
+    if (ready) execve(program, argv, envp);
+    int const error = errno;
+    ssize_t const written = write(failure.write_end, &error, sizeof error);
+    (void)written;
+    _exit(127);
+}
+
+// Reads whatever one descriptor has; false at end of file.
+bool drain(int descriptor, std::string& into) {
+    char buffer[4096];
+    ssize_t const count = read(descriptor, buffer, sizeof buffer);
+    if (count < 0) return errno == EINTR || errno == EAGAIN;
+    into.append(buffer, static_cast<std::size_t>(count));
+    return count > 0;
+}
+
+// Reads both outputs until both are closed or the deadline passes;
+// returns false on timeout.
+bool collect(Pipe& out, Pipe& err, Subprocess::Result& result, Clock::time_point const* deadline) {
+    while (out.ok() || err.ok()) {
+        pollfd descriptors[2] = {{out.read_end, POLLIN, 0}, {err.read_end, POLLIN, 0}};
+        int wait = -1;
+        if (deadline != nullptr) {
+            auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now());
+            if (left.count() <= 0) return false;
+            wait = static_cast<int>(left.count());
+        }
+        int const ready = poll(descriptors, 2, wait);
+        if (ready < 0 && errno != EINTR) return true;
+        if (ready <= 0) continue;
+        if (descriptors[0].revents != 0 && !drain(out.read_end, result.out)) out.closeRead();
+        if (descriptors[1].revents != 0 && !drain(err.read_end, result.err)) err.closeRead();
+    }
+    return true;
+}
+
+void waitFor(pid_t child, Subprocess::Result& result) {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+}
+
+}  // namespace
+
+Subprocess::Subprocess(std::string program) : m_program(std::move(program)) {
+    m_environment["PATH"] = "/usr/local/bin:/usr/bin:/bin";
+    for (char const* name : s_inherited)
+        if (char const* value = std::getenv(name)) m_environment[name] = value;
+}
+
+Subprocess& Subprocess::argv0(std::string name) {
+    m_argv0 = std::move(name);
+    return *this;
+}
+
+Subprocess& Subprocess::arg(std::string argument) {
+    m_arguments.push_back(std::move(argument));
+    return *this;
+}
+
+Subprocess& Subprocess::args(std::vector<std::string> const& arguments) {
+    m_arguments.insert(m_arguments.end(), arguments.begin(), arguments.end());
+    return *this;
+}
+
+Subprocess& Subprocess::env(std::string const& name, std::string value) {
+    m_environment[name] = std::move(value);
+    return *this;
+}
+
+Subprocess& Subprocess::unsetEnv(std::string const& name) {
+    m_environment.erase(name);
+    return *this;
+}
+
+Subprocess& Subprocess::workingDirectory(std::string directory) {
+    m_working_directory = std::move(directory);
+    return *this;
+}
+
+Subprocess& Subprocess::timeout(std::chrono::milliseconds limit) {
+    m_timeout = limit;
+    return *this;
+}
+
+Subprocess::Result Subprocess::run() const {
+    Result result;
+    // Everything the child needs is built before fork.
+    std::vector<std::string> argvTexts{m_argv0.empty() ? m_program : m_argv0};
+    argvTexts.insert(argvTexts.end(), m_arguments.begin(), m_arguments.end());
+    std::vector<std::string> envTexts;
+    for (auto const& [name, value] : m_environment) envTexts.push_back(name + "=" + value);
+    std::vector<char*> const argv = pointersTo(argvTexts);
+    std::vector<char*> const envp = pointersTo(envTexts);
+    char const* directory = m_working_directory.empty() ? nullptr : m_working_directory.c_str();
+
+    Pipe out, err, failure;
+    if (!out.ok() || !err.ok() || !failure.ok()) {
+        result.error = std::string("pipe: ") + std::strerror(errno);
+        return result;
+    }
+    pid_t const child = fork();
+    if (child < 0) {
+        result.error = std::string("fork: ") + std::strerror(errno);
+        return result;
+    }
+    if (child == 0) execChild(m_program.c_str(), argv.data(), envp.data(), directory, out, err, failure);
+
+    out.closeWrite();
+    err.closeWrite();
+    failure.closeWrite();
+    // The error pipe closes on a successful exec and carries errno otherwise.
+    int error = 0;
+    if (read(failure.read_end, &error, sizeof error) == static_cast<ssize_t>(sizeof error)) {
+        waitFor(child, result);
+        result.exit_status = -1;
+        result.error = "cannot run " + m_program + ": " + std::strerror(error);
+        return result;
+    }
+
+    Clock::time_point const deadline = Clock::now() + m_timeout;
+    if (!collect(out, err, result, m_timeout.count() > 0 ? &deadline : nullptr)) {
+        kill(child, SIGKILL);
+        result.timed_out = true;
+    }
+    waitFor(child, result);
+    return result;
+}
+
+}  // namespace TestSupport

@@ -1,0 +1,57 @@
+// Runs a program as a child process for end-to-end tests: given arguments,
+// a clean environment with only the variables a test names, a working
+// directory and an optional timeout; collects standard output, standard
+// error and how the child ended.
+#ifndef TESTS_SUPPORT_SUBPROCESS_H
+#define TESTS_SUPPORT_SUBPROCESS_H
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace TestSupport {
+
+class Subprocess {
+public:
+    struct Result {
+        std::string out;
+        std::string err;
+        int exit_status = -1;    // the status passed to exit, -1 when the child did not exit
+        int signal = 0;          // the signal that ended the child, 0 when it exited
+        bool timed_out = false;  // the child was killed because the timeout passed
+        std::string error;       // why the program could not be started, empty when it ran
+    };
+
+    // The program is run by path (no search along PATH); argv[0] is the
+    // path unless argv0 sets it.
+    explicit Subprocess(std::string program);
+
+    Subprocess& argv0(std::string name);
+    Subprocess& arg(std::string argument);
+    Subprocess& args(std::vector<std::string> const& arguments);
+    // Adds or replaces a variable of the child's environment. The child
+    // starts from a minimal environment (PATH, and the sanitizers' options
+    // when set here), never from the caller's own.
+    Subprocess& env(std::string const& name, std::string value);
+    Subprocess& unsetEnv(std::string const& name);
+    Subprocess& workingDirectory(std::string directory);
+    // Zero waits for ever.
+    Subprocess& timeout(std::chrono::milliseconds limit);
+
+    // Starts the child, reads both of its outputs until it closes them and
+    // waits for it. Standard input is /dev/null.
+    Result run() const;
+
+private:
+    std::string m_program;
+    std::string m_argv0;
+    std::vector<std::string> m_arguments;
+    std::map<std::string, std::string> m_environment;
+    std::string m_working_directory;
+    std::chrono::milliseconds m_timeout{0};
+};
+
+}  // namespace TestSupport
+
+#endif  // TESTS_SUPPORT_SUBPROCESS_H
