@@ -1,0 +1,127 @@
+#include "qxx/QxxImage.h"
+
+#include <cstdio>
+#include <set>
+
+namespace Qxx {
+
+namespace {
+
+std::string hex(uint64_t value)
+{
+    char text[24];
+    std::snprintf(text, sizeof text, "0x%08llx", static_cast<unsigned long long>(value));
+    return text;
+}
+
+bool fail(std::string& error, std::string const& text)
+{
+    error = text;
+    return false;
+}
+
+bool validateHeader(QxxImage const& image, std::string& error)
+{
+    if (image.instructionSet != kInstructionSet)
+        return fail(error, "foreign instruction set '" + image.instructionSet + "' (expected 'tev')");
+    if (image.instructionSize != kInstructionSize)
+        return fail(error, "unsupported instruction size " + std::to_string(image.instructionSize) +
+                               " (tev instructions are 8 bytes)");
+    if (image.byteOrder != ByteOrder::Little && image.byteOrder != ByteOrder::Big)
+        return fail(error, "invalid byte order " + std::to_string(unsigned(image.byteOrder)));
+    return true;
+}
+
+bool validateRange(char const* name, uint32_t address, uint64_t size, std::string& error)
+{
+    if (size > kMaxSectionSize)
+        return fail(error, std::string(name) + " section is too large: " + std::to_string(size) +
+                               " bytes (limit " + std::to_string(kMaxSectionSize) + ")");
+    if (uint64_t(address) + size > (uint64_t(1) << 32))
+        return fail(error, std::string(name) + " section wraps around the 32-bit address space");
+    return true;
+}
+
+bool validateSections(QxxImage const& image, std::string& error)
+{
+    Section const& code = image.code;
+    if (code.bytes.empty())
+        return fail(error, "no code section");
+    if (!validateRange("code", code.address, code.bytes.size(), error) ||
+        !validateRange("data", image.data.address, image.data.bytes.size(), error) ||
+        !validateRange("bss", image.bssAddress, image.bssSize, error))
+        return false;
+    if (code.bytes.size() % kInstructionSize != 0)
+        return fail(error, "code section size " + std::to_string(code.bytes.size()) +
+                               " is not a multiple of the instruction size 8");
+    if (code.address % kInstructionSize != 0)
+        return fail(error, "code section address " + hex(code.address) + " is not aligned to the instruction size 8");
+    uint64_t dataEnd = uint64_t(image.data.address) + image.data.bytes.size();
+    uint64_t bssEnd = uint64_t(image.bssAddress) + image.bssSize;
+    bool bothPresent = !image.data.bytes.empty() && image.bssSize != 0;
+    if (bothPresent && image.data.address < bssEnd && image.bssAddress < dataEnd)
+        return fail(error, "data and bss sections overlap");
+    uint64_t offset = uint64_t(image.entry) - code.address;
+    if (image.entry < code.address || offset >= code.bytes.size())
+        return fail(error, "entry point " + hex(image.entry) + " is outside the code section");
+    if (offset % kInstructionSize != 0)
+        return fail(error, "entry point " + hex(image.entry) + " is not aligned to the instruction size 8");
+    return true;
+}
+
+bool validateSymbols(QxxImage const& image, std::string& error)
+{
+    if (image.symbols.size() > kMaxSymbols)
+        return fail(error, "too many symbols: " + std::to_string(image.symbols.size()) + " (limit " +
+                               std::to_string(kMaxSymbols) + ")");
+    std::set<std::string> seen;
+    for (Symbol const& symbol : image.symbols) {
+        if (symbol.name.empty())
+            return fail(error, "symbol with an empty name");
+        if (symbol.name.size() > kMaxSymbolNameLength)
+            return fail(error, "symbol name longer than 255 characters: '" + symbol.name.substr(0, 32) + "...'");
+        if (symbol.name.find('\0') != std::string::npos)
+            return fail(error, "symbol name with a NUL character");
+        if (symbol.kind < SymbolKind::Code || symbol.kind > SymbolKind::Constant)
+            return fail(error, "symbol '" + symbol.name + "' has unknown kind " + std::to_string(unsigned(symbol.kind)));
+        if (!seen.insert(symbol.name).second)
+            return fail(error, "duplicate symbol '" + symbol.name + "'");
+    }
+    return true;
+}
+
+} // namespace
+
+char const* symbolKindName(SymbolKind kind)
+{
+    switch (kind) {
+    case SymbolKind::Code: return "code";
+    case SymbolKind::Data: return "data";
+    case SymbolKind::Bss: return "bss";
+    case SymbolKind::Constant: return "constant";
+    }
+    return "unknown";
+}
+
+Symbol const* QxxImage::findSymbol(std::string const& name) const
+{
+    for (Symbol const& symbol : symbols)
+        if (symbol.name == name)
+            return &symbol;
+    return nullptr;
+}
+
+bool QxxImage::operator==(QxxImage const& other) const
+{
+    return instructionSet == other.instructionSet && byteOrder == other.byteOrder &&
+           instructionSize == other.instructionSize && entry == other.entry && code == other.code &&
+           data == other.data && bssAddress == other.bssAddress && bssSize == other.bssSize &&
+           symbols == other.symbols;
+}
+
+bool validateImage(QxxImage const& image, std::string& error)
+{
+    return validateHeader(image, error) && validateSections(image, error) && validateSymbols(image, error);
+}
+
+} // namespace Qxx
