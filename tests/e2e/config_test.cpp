@@ -15,6 +15,7 @@
 
 #include "tests/support/Subprocess.h"
 #include "tests/support/TemporaryDirectory.h"
+#include "tests/support/TestTexts.h"
 
 using TestSupport::Subprocess;
 using TestSupport::TemporaryDirectory;
@@ -36,24 +37,7 @@ std::string const k_advice =
     "Or the --useconfig <config file> option must be used\n";
 std::string const k_fatal = "Fatal Error: Could not load the system configuration file.\n";
 
-std::string const k_usage =
-    "\n"
-    "Usage: qxrun [option]* [filename]* \n"
-    " *filename is the full path to the qxx executable.\n"
-    "\n"
-    "Where one or more of the following options may be given:\n"
-    "\n"
-    "--help      (-h) Outputs this message\n"
-    "--output    (-o)\n"
-    "--verbose   (-v) Switch on verbose display\n"
-    "--version   (-V) Display version string\n"
-    "--fake           Backward compatibility with tolk output\n"
-    "--qxx            Backward compatibility with tolk\n"
-    "--chip      (-c) Which chip to run on (0 or 1), default: 0\n"
-    "--instance  (-i) What instance of hardware (0,1,2,...), default: any available\n"
-    "--host           Which host the simulator is running on, default: localhost\n"
-    "--sim       (-s) Connect to the simulator\n"
-    "--qxtrace        Set file name for trace output and enabled trace\n";
+std::string const k_usage = TestSupport::k_qxrunUsage;
 
 // The host library calls of a run without failure on the given chip.
 std::string cardCallsOnChip(std::string const& chip) {

@@ -13,6 +13,7 @@
 
 #include "tests/support/Subprocess.h"
 #include "tests/support/TemporaryDirectory.h"
+#include "tests/support/TestTexts.h"
 
 using TestSupport::Subprocess;
 using TestSupport::TemporaryDirectory;
@@ -22,68 +23,6 @@ namespace {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 using Calls = std::vector<std::string>;
-
-// One chip with a VORN node carrying every architecture key, and a memory node.
-char const* const s_configuration =
-    "# test system\n"
-    "system.chips[] = chip0\n"
-    "system.chip-ids[] = 0\n"
-    "system.interrupt-target = 0\n"
-    "system.chip-id-size = 4\n"
-    "system.node-id-size = 4\n"
-    "chip-id = 0\n"
-    "node-id = 0\n"
-    "system.chip0.nodes[] = core0,mem0\n"
-    "system.chip0.node-ids[] = 0,1\n"
-    "system.chip0.core0.node-type = vorn\n"
-    "system.chip0.core0.endianness = little\n"
-    "system.chip0.core0.total-number-pes = 64\n"
-    "system.chip0.core0.number-pio = 1\n"
-    "system.chip0.core0.number-sio = 1\n"
-    "system.chip0.core0.mono-stack-size = 4096\n"
-    "system.chip0.core0.mono-heap-size = 8192\n"
-    "system.chip0.core0.poly-stack-size = 256\n"
-    "system.chip0.core0.mono-memory-size = 65536\n"
-    "system.chip0.core0.mono-memory-start = 0\n"
-    "system.chip0.core0.mono-registers-size = 128\n"
-    "system.chip0.core0.poly-memory-size = 4096\n"
-    "system.chip0.core0.poly-registers-size = 128\n"
-    "system.chip0.core0.enable-stack-size = 32\n"
-    "system.chip0.core0.number-semaphores = 8\n"
-    "system.chip0.core0.number-threads = 4\n"
-    "system.chip0.core0.mono-alignment = 2\n"
-    "system.chip0.core0.poly-alignment = 2\n"
-    "system.chip0.core0.mono-stack-alignment = 8\n"
-    "system.chip0.core0.poly-stack-alignment = 8\n"
-    "system.chip0.core0.instruction-set = tev\n"
-    "system.chip0.core0.instruction-size = 8\n"
-    "system.chip0.core0.register-natural-align = 1\n"
-    "system.chip0.core0.memory-natural-align = 1\n"
-    "system.chip0.core0.gsu-address = 0x4000\n"
-    "system.chip0.core0.PIO-flush-left[] = 1,2\n"
-    "system.chip0.core0.PIO-flush-right[] = 3,4\n"
-    "system.chip0.core0.name = demo\n"
-    "system.chip0.core0.memory-proximity[] = 0,1\n"
-    "system.chip0.mem0.node-type = memory\n";
-
-char const* const s_usage =
-    "\n"
-    "Usage: qxrun [option]* [filename]* \n"
-    " *filename is the full path to the qxx executable.\n"
-    "\n"
-    "Where one or more of the following options may be given:\n"
-    "\n"
-    "--help      (-h) Outputs this message\n"
-    "--output    (-o)\n"
-    "--verbose   (-v) Switch on verbose display\n"
-    "--version   (-V) Display version string\n"
-    "--fake           Backward compatibility with tolk output\n"
-    "--qxx            Backward compatibility with tolk\n"
-    "--chip      (-c) Which chip to run on (0 or 1), default: 0\n"
-    "--instance  (-i) What instance of hardware (0,1,2,...), default: any available\n"
-    "--host           Which host the simulator is running on, default: localhost\n"
-    "--sim       (-s) Connect to the simulator\n"
-    "--qxtrace        Set file name for trace output and enabled trace\n";
 
 std::string currentYear() {
     std::time_t const now = std::time(nullptr);
@@ -158,7 +97,7 @@ struct Case {
 class QxrunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_directory.write("config/target_device.cfg", s_configuration);
+        m_directory.write("config/target_device.cfg", TestSupport::k_systemConfiguration);
         m_directory.write("program.qxx", "not really a qxx executable\n");
     }
 
@@ -440,15 +379,15 @@ TEST_F(QxrunTest, ChecksItsArgumentsAndAnswersHelpAndVersion) {
         {"switch but no path", {"-s"}, {}, missing, 0, {}},
         {"two paths", {"program.qxx", "other.qxx"}, {}, onlyOne, 0, {}},
         {"unknown option stays an argument", {"--bogus", "program.qxx"}, {}, onlyOne, 0, {}},
-        {"help", {"--help"}, {}, s_usage, 1, {}},
-        {"help with two paths", {"-h", "program.qxx", "other.qxx"}, {}, s_usage, 1, {}},
-        {"help and version", {"--version", "--help"}, {}, s_usage, 1, {}},
+        {"help", {"--help"}, {}, TestSupport::k_qxrunUsage, 1, {}},
+        {"help with two paths", {"-h", "program.qxx", "other.qxx"}, {}, TestSupport::k_qxrunUsage, 1, {}},
+        {"help and version", {"--version", "--help"}, {}, TestSupport::k_qxrunUsage, 1, {}},
         {"version", {"--version"}, {}, versionBanner(), 1, {}},
         {"version with a path", {"-V", "program.qxx"}, {}, versionBanner(), 1, {}},
         {"option without its value",
          {"program.qxx", "--chip"},
          {},
-         s_usage,
+         TestSupport::k_qxrunUsage,
          1,
          {},
          "Error: --chip/-c expected a value\n"},

@@ -9,6 +9,7 @@
 
 #include "tests/support/Subprocess.h"
 #include "tests/support/TemporaryDirectory.h"
+#include "tests/support/TestTexts.h"
 
 #ifdef QXRUN_PATH
 
@@ -18,46 +19,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::string const s_configuration =
-    "system.chips[] = chip0\n"
-    "system.chip-ids[] = 0\n"
-    "system.interrupt-target = 0\n"
-    "system.chip-id-size = 4\n"
-    "system.node-id-size = 4\n"
-    "chip-id = 0\n"
-    "node-id = 0\n"
-    "system.chip0.nodes[] = core0,mem0\n"
-    "system.chip0.node-ids[] = 0,1\n"
-    "system.chip0.core0.node-type = vorn\n"
-    "system.chip0.core0.endianness = little\n"
-    "system.chip0.core0.total-number-pes = 64\n"
-    "system.chip0.core0.number-pio = 1\n"
-    "system.chip0.core0.number-sio = 1\n"
-    "system.chip0.core0.mono-stack-size = 4096\n"
-    "system.chip0.core0.mono-heap-size = 8192\n"
-    "system.chip0.core0.poly-stack-size = 256\n"
-    "system.chip0.core0.mono-memory-size = 65536\n"
-    "system.chip0.core0.mono-memory-start = 0\n"
-    "system.chip0.core0.mono-registers-size = 128\n"
-    "system.chip0.core0.poly-memory-size = 4096\n"
-    "system.chip0.core0.poly-registers-size = 128\n"
-    "system.chip0.core0.enable-stack-size = 32\n"
-    "system.chip0.core0.number-semaphores = 8\n"
-    "system.chip0.core0.number-threads = 4\n"
-    "system.chip0.core0.mono-alignment = 2\n"
-    "system.chip0.core0.poly-alignment = 2\n"
-    "system.chip0.core0.mono-stack-alignment = 8\n"
-    "system.chip0.core0.poly-stack-alignment = 8\n"
-    "system.chip0.core0.instruction-set = tev\n"
-    "system.chip0.core0.instruction-size = 8\n"
-    "system.chip0.core0.register-natural-align = 1\n"
-    "system.chip0.core0.memory-natural-align = 1\n"
-    "system.chip0.core0.gsu-address = 0x4000\n"
-    "system.chip0.core0.PIO-flush-left[] = 1,2\n"
-    "system.chip0.core0.PIO-flush-right[] = 3,4\n"
-    "system.chip0.core0.name = demo\n"
-    "system.chip0.core0.memory-proximity[] = 0,1\n"
-    "system.chip0.mem0.node-type = memory\n";
+std::string const s_configuration = TestSupport::k_systemConfiguration;
 
 // The configuration with the line that begins with prefix removed, or
 // replaced when a replacement is given.
