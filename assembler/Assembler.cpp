@@ -1,4 +1,5 @@
 #include "assembler/Assembler.h"
+#include "qxx/ErrorText.h"
 
 #include "assembler/Diagnostics.h"
 #include "assembler/InstructionEncoder.h"
@@ -17,12 +18,7 @@ namespace Assembler {
 
 namespace {
 
-std::string hex(uint64_t value)
-{
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%08llx", static_cast<unsigned long long>(value));
-    return text;
-}
+using Qxx::hex;
 
 struct SectionState {
     char const* name;

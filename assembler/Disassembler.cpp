@@ -1,4 +1,5 @@
 #include "assembler/Disassembler.h"
+#include "qxx/ErrorText.h"
 
 #include "simulator/TevIsa.h"
 
@@ -11,12 +12,7 @@ namespace Assembler {
 
 namespace {
 
-std::string hex(uint64_t value, int digits = 8)
-{
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%0*llx", digits, static_cast<unsigned long long>(value));
-    return text;
-}
+using Qxx::hex;
 
 constexpr char const* kIndent = "        ";
 

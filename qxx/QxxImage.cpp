@@ -1,4 +1,5 @@
 #include "qxx/QxxImage.h"
+#include "qxx/ErrorText.h"
 
 #include <cstdio>
 #include <set>
@@ -6,19 +7,6 @@
 namespace Qxx {
 
 namespace {
-
-std::string hex(uint64_t value)
-{
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%08llx", static_cast<unsigned long long>(value));
-    return text;
-}
-
-bool fail(std::string& error, std::string const& text)
-{
-    error = text;
-    return false;
-}
 
 bool validateHeader(QxxImage const& image, std::string& error)
 {

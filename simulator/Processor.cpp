@@ -1,4 +1,5 @@
 #include "simulator/Processor.h"
+#include "qxx/ErrorText.h"
 
 #include "simulator/TraceWriter.h"
 
@@ -10,21 +11,11 @@ namespace Simulator {
 
 namespace {
 
+using Qxx::hex;
+using Qxx::fail;
+
 // Instructions between two looks at the stop flag and the cycle limit.
 constexpr uint64_t kSliceLength = 4096;
-
-std::string hex(uint64_t value)
-{
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%08llx", static_cast<unsigned long long>(value));
-    return text;
-}
-
-bool fail(std::string& error, std::string const& text)
-{
-    error = text;
-    return false;
-}
 
 } // namespace
 

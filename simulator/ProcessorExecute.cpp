@@ -1,5 +1,6 @@
 // The interpreter loop of the processor and the faults it raises.
 #include "simulator/Processor.h"
+#include "qxx/ErrorText.h"
 
 #include "simulator/Alu.h"
 
@@ -9,12 +10,7 @@ namespace Simulator {
 
 namespace {
 
-std::string hex(uint32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08x", value);
-    return text;
-}
+using Qxx::hex;
 
 using Qxx::load16;
 using Qxx::load32;
