@@ -40,8 +40,8 @@ std::vector<std::string> words(std::string const& text)
 
 } // namespace
 
-Preprocessor::Preprocessor(AssemblerOptions const& options, Diagnostics& diagnostics)
-    : m_options(options), m_diagnostics(diagnostics)
+Preprocessor::Preprocessor(AssemblerOptions const& options, Diagnostics& diagnostics, size_t maxLines)
+    : m_options(options), m_diagnostics(diagnostics), m_maxLines(maxLines)
 {
 }
 
@@ -57,15 +57,31 @@ void Preprocessor::processText(std::string const& file, std::string const& text,
     SourceLocation location{file, 0, std::string()};
     while (std::getline(lines, line)) {
         ++location.line;
+        if (!takeLine(location))
+            break;
         if (m_isRecording)
             recordMacroLine(line, location);
         else
             processLine(line, location, includeDepth, 0);
     }
     if (m_isRecording) {
-        m_diagnostics.error(m_recording.location, "missing .endm for macro '" + m_recording.name + "'");
+        if (!m_tooLarge)
+            m_diagnostics.error(m_recording.location, "missing .endm for macro '" + m_recording.name + "'");
         m_isRecording = false;
     }
+}
+
+bool Preprocessor::takeLine(SourceLocation const& location)
+{
+    if (m_lines < m_maxLines) {
+        ++m_lines;
+        return true;
+    }
+    if (!m_tooLarge)
+        m_diagnostics.error(location, "program too large (more than " + std::to_string(m_maxLines) +
+                                          " lines after includes and macros)");
+    m_tooLarge = true;
+    return false;
 }
 
 // While a macro is being defined its lines are kept as text.
@@ -193,15 +209,25 @@ void Preprocessor::expand(Macro const& macro, Statement const& statement, unsign
     unsigned expansion = ++m_expansions;
     SourceLocation location = statement.location;
     location.context = "in macro " + macro.name;
-    for (std::string const& line : macro.body)
-        processLine(substitute(macro, line, statement.operands, expansion), location, includeDepth, macroDepth + 1);
+    for (std::string const& line : macro.body) {
+        if (!takeLine(location))
+            return;
+        std::string expanded = substitute(macro, line, statement.operands, expansion);
+        if (expanded.size() > kMaxLineLength) {
+            m_diagnostics.error(location, "line too long after macro expansion (more than " +
+                                              std::to_string(kMaxLineLength) + " characters)");
+            return;
+        }
+        processLine(expanded, location, includeDepth, macroDepth + 1);
+    }
 }
 
 std::string Preprocessor::substitute(Macro const& macro, std::string const& line,
                                      std::vector<std::string> const& arguments, unsigned expansion) const
 {
     std::string result;
-    for (size_t i = 0; i < line.size(); ++i) {
+    // Stops once the line is too long to use; the caller reports it.
+    for (size_t i = 0; i < line.size() && result.size() <= kMaxLineLength; ++i) {
         if (line[i] != '\\' || i + 1 >= line.size()) {
             result += line[i];
             continue;

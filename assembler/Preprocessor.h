@@ -21,7 +21,18 @@ namespace Assembler {
 
 class Preprocessor {
 public:
-    Preprocessor(AssemblerOptions const& options, Diagnostics& diagnostics);
+    // Lines handled in all, counting every included file and macro body
+    // each time it is used: far more than any real program. The depth
+    // limits alone allow work that doubles with each level (a macro that
+    // calls another twice, 64 deep; a file that includes another twice, 16
+    // deep), which would never finish.
+    static constexpr size_t kMaxLines = size_t(1) << 22;
+    // Characters of one line after its macro arguments are put in: an
+    // argument used twice in a call of the next macro doubles with each
+    // level.
+    static constexpr size_t kMaxLineLength = size_t(1) << 16;
+
+    Preprocessor(AssemblerOptions const& options, Diagnostics& diagnostics, size_t maxLines = kMaxLines);
 
     void addSource(SourceFile const& source);
 
@@ -36,6 +47,9 @@ private:
     };
 
     void processText(std::string const& file, std::string const& text, unsigned includeDepth);
+    // Counts one more line handled; false, after one error, once the
+    // program has grown past the limit.
+    bool takeLine(SourceLocation const& location);
     void processLine(std::string const& text, SourceLocation const& location, unsigned includeDepth,
                      unsigned macroDepth);
     void recordMacroLine(std::string const& text, SourceLocation const& location);
@@ -52,6 +66,9 @@ private:
     Macro m_recording;
     bool m_isRecording = false;
     unsigned m_expansions = 0;
+    size_t m_maxLines;
+    size_t m_lines = 0;  // lines read from files and macro bodies
+    bool m_tooLarge = false;
 };
 
 } // namespace Assembler

@@ -21,6 +21,55 @@ using Clock = std::chrono::steady_clock;
 // build under test, not to the developer's configuration of the tool.
 char const* const s_inherited[] = {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"};
 
+// QX_TEST_WRAPPER holds a command prefix, e.g. "valgrind --quiet
+// --error-exitcode=99", put before every program the tests start, so that
+// the whole end-to-end suite can run under a checker. The checker is slow,
+// so timeouts grow by this factor under it.
+char const* const s_wrapper_variable = "QX_TEST_WRAPPER";
+int const s_wrapped_timeout_factor = 10;
+
+std::vector<std::string> wrapperWords() {
+    std::vector<std::string> words;
+    char const* text = std::getenv(s_wrapper_variable);
+    std::string word;
+    for (char const* c = text ? text : ""; ; ++c) {
+        if (*c == ' ' || *c == '\t' || *c == '\0') {
+            if (!word.empty()) words.push_back(word);
+            word.clear();
+            if (*c == '\0') break;
+        } else {
+            word += *c;
+        }
+    }
+    return words;
+}
+
+// The wrapper's own program is looked up along the tests' PATH.
+std::string findProgram(std::string const& name) {
+    if (name.find('/') != std::string::npos) return name;
+    char const* path = std::getenv("PATH");
+    std::string directories = path ? path : "/usr/bin:/bin";
+    std::size_t start = 0;
+    while (start <= directories.size()) {
+        std::size_t end = directories.find(':', start);
+        if (end == std::string::npos) end = directories.size();
+        std::string const candidate = directories.substr(start, end - start) + "/" + name;
+        if (end > start && access(candidate.c_str(), X_OK) == 0) return candidate;
+        start = end + 1;
+    }
+    return name;
+}
+
+std::string directoryOf(std::string const& path) {
+    std::size_t const slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+std::string baseNameOf(std::string const& path) {
+    std::size_t const slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 // Both ends of a pipe, closed when it goes out of scope.
 struct Pipe {
     int read_end = -1;
@@ -153,11 +202,12 @@ Subprocess& Subprocess::timeout(std::chrono::milliseconds limit) {
 Subprocess::Result Subprocess::run() const {
     Result result;
     // Everything the child needs is built before fork.
-    std::vector<std::string> argvTexts{m_argv0.empty() ? m_program : m_argv0};
-    argvTexts.insert(argvTexts.end(), m_arguments.begin(), m_arguments.end());
+    Launch launch{m_program, {m_argv0.empty() ? m_program : m_argv0}, m_environment, m_timeout};
+    launch.argv.insert(launch.argv.end(), m_arguments.begin(), m_arguments.end());
+    wrap(launch);
     std::vector<std::string> envTexts;
-    for (auto const& [name, value] : m_environment) envTexts.push_back(name + "=" + value);
-    std::vector<char*> const argv = pointersTo(argvTexts);
+    for (auto const& [name, value] : launch.environment) envTexts.push_back(name + "=" + value);
+    std::vector<char*> const argv = pointersTo(launch.argv);
     std::vector<char*> const envp = pointersTo(envTexts);
     char const* directory = m_working_directory.empty() ? nullptr : m_working_directory.c_str();
 
@@ -171,7 +221,7 @@ Subprocess::Result Subprocess::run() const {
         result.error = std::string("fork: ") + std::strerror(errno);
         return result;
     }
-    if (child == 0) execChild(m_program.c_str(), argv.data(), envp.data(), directory, out, err, failure);
+    if (child == 0) execChild(launch.program.c_str(), argv.data(), envp.data(), directory, out, err, failure);
 
     out.closeWrite();
     err.closeWrite();
@@ -181,17 +231,37 @@ Subprocess::Result Subprocess::run() const {
     if (read(failure.read_end, &error, sizeof error) == static_cast<ssize_t>(sizeof error)) {
         waitFor(child, result);
         result.exit_status = -1;
-        result.error = "cannot run " + m_program + ": " + std::strerror(error);
+        result.error = "cannot run " + launch.program + ": " + std::strerror(error);
         return result;
     }
 
-    Clock::time_point const deadline = Clock::now() + m_timeout;
-    if (!collect(out, err, result, m_timeout.count() > 0 ? &deadline : nullptr)) {
+    Clock::time_point const deadline = Clock::now() + launch.timeout;
+    if (!collect(out, err, result, launch.timeout.count() > 0 ? &deadline : nullptr)) {
         kill(child, SIGKILL);
         result.timed_out = true;
     }
     waitFor(child, result);
     return result;
+}
+
+// A program that cannot be run is left as it is, so that the failure to
+// start it is reported as without a wrapper. The checker is given the
+// program by name and finds it along PATH when the test chose its base
+// name as argv[0]: it then runs the program with that argv[0], as the
+// test expects (the program's directory comes first in the child's PATH).
+void Subprocess::wrap(Launch& launch) const {
+    std::vector<std::string> wrapper = wrapperWords();
+    if (wrapper.empty() || access(m_program.c_str(), X_OK) != 0) return;
+    std::string name = m_program;
+    if (!m_argv0.empty() && m_argv0 == baseNameOf(m_program)) {
+        name = m_argv0;
+        std::string& path = launch.environment["PATH"];
+        path = directoryOf(m_program) + (path.empty() ? "" : ":" + path);
+    }
+    launch.program = findProgram(wrapper.front());
+    launch.argv.front() = name;
+    launch.argv.insert(launch.argv.begin(), wrapper.begin(), wrapper.end());
+    launch.timeout *= s_wrapped_timeout_factor;
 }
 
 }  // namespace TestSupport

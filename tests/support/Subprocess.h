@@ -40,10 +40,22 @@ public:
     Subprocess& timeout(std::chrono::milliseconds limit);
 
     // Starts the child, reads both of its outputs until it closes them and
-    // waits for it. Standard input is /dev/null.
+    // waits for it. Standard input is /dev/null. When the environment
+    // variable QX_TEST_WRAPPER holds a command prefix (e.g. "valgrind
+    // --quiet --error-exitcode=99"), the program runs under it, with ten
+    // times the timeout.
     Result run() const;
 
 private:
+    // What is executed: the program, its argument vector, its environment.
+    struct Launch {
+        std::string program;
+        std::vector<std::string> argv;
+        std::map<std::string, std::string> environment;
+        std::chrono::milliseconds timeout;
+    };
+    void wrap(Launch& launch) const;
+
     std::string m_program;
     std::string m_argv0;
     std::vector<std::string> m_arguments;

@@ -1,0 +1,34 @@
+#include "hostlib/MonoAllocator.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using HostLib::MonoAllocator;
+
+TEST(MonoAllocator, FirstFitReusesGapsAndKeepsStaticBlocksAcrossReleases)
+{
+    MonoAllocator allocator;
+    allocator.setArena(3, 67);  // aligned up to 8..67: 59 bytes
+    uint64_t a = 0, b = 0, c = 0, d = 0;
+    ASSERT_TRUE(allocator.allocate(10, false, a));
+    ASSERT_TRUE(allocator.allocate(8, true, b));
+    EXPECT_EQ(a, 8u);
+    EXPECT_EQ(b, 24u);
+    EXPECT_EQ(allocator.freeBytes(), 59u - 24u);
+    EXPECT_FALSE(allocator.allocate(36, false, c));
+    EXPECT_FALSE(allocator.allocate(0, false, c));
+    ASSERT_TRUE(allocator.free(a));
+    EXPECT_FALSE(allocator.free(a));
+    ASSERT_TRUE(allocator.allocate(16, false, c));
+    EXPECT_EQ(c, 8u);  // the freed gap
+    ASSERT_TRUE(allocator.allocate(30, false, d));
+    EXPECT_EQ(d, 32u);
+
+    allocator.releaseDynamic();
+    EXPECT_EQ(allocator.freeBytes(), 59u - 8u);
+    EXPECT_TRUE(allocator.staticBelow(25));
+    EXPECT_FALSE(allocator.staticBelow(24));
+}
+
+} // namespace

@@ -1,0 +1,101 @@
+#include "hostlib/NodeConfiguration.h"
+
+#include "configuration/Properties.h"
+#include "tests/support/TemporaryDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+using Configuration::Properties;
+using HostLib::NodeConfiguration;
+
+// One chip with a VORN node and a memory node; `node` adds lines to the
+// VORN node's section.
+std::string configuration(std::string const& node, char const* chipId = "0", char const* nodeId = "0")
+{
+    return std::string("system.chips[] = chip0\nsystem.chip-ids[] = 0\nchip-id = ") + chipId + "\nnode-id = " + nodeId +
+           "\n"
+           "system.chip0.nodes[] = core0,mem0\nsystem.chip0.node-ids[] = 0,1\n"
+           "system.chip0.core0.node-type = vorn\nsystem.chip0.mem0.node-type = memory\n" + node;
+}
+
+TEST(NodeConfiguration, ReadsTheDefaultNodesDimensions)
+{
+    struct Case {
+        char const* name;
+        std::string text;
+        bool ok;
+        uint32_t pes;
+        uint32_t monoSize;
+        Qxx::ByteOrder order;
+        std::string error;
+    } const cases[] = {
+        {"defaults for missing keys", configuration(""), true, 64, 65536, Qxx::ByteOrder::Little, ""},
+        {"keys present", configuration("system.chip0.core0.total-number-pes = 16\n"
+                                       "system.chip0.core0.mono-memory-size = 0x8000\n"
+                                       "system.chip0.core0.endianness = big\n"),
+         true, 16, 0x8000, Qxx::ByteOrder::Big, ""},
+        {"not a number", configuration("system.chip0.core0.total-number-pes = many\n"), false, 0, 0,
+         Qxx::ByteOrder::Little, "system.chip0.core0: total-number-pes: 'many' is not a number"},
+        {"bad endianness", configuration("system.chip0.core0.endianness = Little\n"), false, 0, 0,
+         Qxx::ByteOrder::Little, "system.chip0.core0: endianness: 'Little' is neither little nor big"},
+        {"out of the simulator's range", configuration("system.chip0.core0.total-number-pes = 0\n"), false, 0, 0,
+         Qxx::ByteOrder::Little, "system.chip0.core0: total-number-pes must be between 1 and 4096, not 0"},
+        {"other instruction set", configuration("system.chip0.core0.instruction-set = iset0\n"), false, 0, 0,
+         Qxx::ByteOrder::Little, "system.chip0.core0: unsupported instruction set 'iset0' (the simulator runs tev)"},
+        {"default node is memory", configuration("", "0", "1"), false, 0, 0, Qxx::ByteOrder::Little,
+         "the default node system.chip0.mem0 is not a VORN node"},
+        {"unknown chip", configuration("", "3", "0"), false, 0, 0, Qxx::ByteOrder::Little,
+         "no name for ID 3 in system.chips"},
+        {"no default node", "system.chips[] = chip0\n", false, 0, 0, Qxx::ByteOrder::Little,
+         "no default node: chip-id and node-id must be numbers"},
+        {"lists not declared", "chip-id = 0\nnode-id = 0\nsystem.chips = chip0\nsystem.chip-ids = 0\n", false, 0, 0,
+         Qxx::ByteOrder::Little, "cannot read the lists system.chip-ids and system.chips"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        Properties properties;
+        ASSERT_TRUE(properties.addPropertiesFromString(c.text, false));
+        Simulator::ProcessorConfig config;
+        std::string error;
+        EXPECT_EQ(NodeConfiguration::readFrom(properties, config, error), c.ok);
+        EXPECT_EQ(error, c.error);
+        if (!c.ok) continue;
+        EXPECT_EQ(config.totalNumberPes, c.pes);
+        EXPECT_EQ(config.monoMemorySize, c.monoSize);
+        EXPECT_EQ(config.byteOrder, c.order);
+    }
+}
+
+TEST(NodeConfiguration, FindsTheFileAlongQxpathAndLetsHomeOverride)
+{
+    TestSupport::TemporaryDirectory system;
+    TestSupport::TemporaryDirectory home;
+    ::setenv("QXPATH", system.path().c_str(), 1);
+    ::setenv("HOME", home.path().c_str(), 1);
+    Simulator::ProcessorConfig config;
+    std::string source;
+    std::string error;
+    ASSERT_TRUE(NodeConfiguration::read(config, source, error)) << error;
+    EXPECT_EQ(source, "built-in defaults");
+
+    system.write("target_device.cfg", configuration("system.chip0.core0.total-number-pes = 8\n"));
+    ASSERT_TRUE(NodeConfiguration::read(config, source, error)) << error;
+    EXPECT_EQ(source, system.file("target_device.cfg"));
+    EXPECT_EQ(config.totalNumberPes, 8u);
+
+    home.write("target_device.cfg", "system.chip0.core0.total-number-pes = 4\n");
+    ASSERT_TRUE(NodeConfiguration::read(config, source, error)) << error;
+    EXPECT_EQ(config.totalNumberPes, 4u);
+
+    system.write("target_device.cfg", configuration("broken line without divider\n"));
+    EXPECT_FALSE(NodeConfiguration::read(config, source, error));
+    EXPECT_EQ(error.rfind(system.file("target_device.cfg") + ": cannot read: Syntax error", 0), 0u) << error;
+    ::unsetenv("QXPATH");
+}
+
+} // namespace

@@ -1,0 +1,74 @@
+#include "hostlib/TargetFactory.h"
+
+#include "hostlib/DeviceNodes.h"
+#include "hostlib/Diagnostics.h"
+#include "hostlib/EmbeddedTarget.h"
+#include "hostlib/NodeConfiguration.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace HostLib {
+
+namespace {
+
+char const* const s_local_host = "localhost";
+unsigned const s_max_chips = 16;
+
+// The number of chips of the embedded simulator: QX_SIM_CHIPS, default 1.
+bool simulatedChips(unsigned& chips, std::string& error)
+{
+    chips = 1;
+    char const* text = std::getenv("QX_SIM_CHIPS");
+    if (text == nullptr || *text == '\0') return true;
+    char* end = nullptr;
+    unsigned long const value = std::strtoul(text, &end, 10);
+    if (*end != '\0' || value < 1 || value > s_max_chips) {
+        error = "QX_SIM_CHIPS: '" + std::string(text) + "' is not a number from 1 to " + std::to_string(s_max_chips);
+        return false;
+    }
+    chips = unsigned(value);
+    return true;
+}
+
+// The card itself is driven by the closed host library; this one can only
+// tell whether there is one.
+std::unique_ptr<Target> connectHardware(uint32_t instance, Status& status)
+{
+    std::string path;
+    status = DeviceNodes::find(instance, path);
+    if (!status.failed())
+        status = Status::error(QXAPI_ERR_DEVICE_UNSUPPORTED,
+                               "found " + path + ", but only the simulator can be used with this library");
+    return nullptr;
+}
+
+std::unique_ptr<Target> connectEmbedded(std::shared_ptr<TargetEvents> events, Status& status)
+{
+    Simulator::ProcessorConfig config;
+    std::string source;
+    std::string error;
+    unsigned chips = 1;
+    if (!NodeConfiguration::read(config, source, error) || !simulatedChips(chips, error)) {
+        reportSimulator("configuration: " + error);
+        status = Status::error(QXAPI_ERR_CONFIGURATION, error);
+        return nullptr;
+    }
+    std::unique_ptr<Target> target = EmbeddedTarget::create(config, chips, std::move(events), status);
+    if (!target) reportSimulator("configuration: " + source + ": " + status.detail);
+    return target;
+}
+
+} // namespace
+
+std::unique_ptr<Target> connectTarget(char const* host, uint32_t instance, std::shared_ptr<TargetEvents> events,
+                                      Status& status)
+{
+    if (host == nullptr) return connectHardware(instance, status);
+    if (std::strcmp(host, s_local_host) == 0) return connectEmbedded(std::move(events), status);
+    status = Status::error(QXAPI_ERR_HOST_UNSUPPORTED,
+                           "simulator server support is not available for host " + std::string(host));
+    return nullptr;
+}
+
+} // namespace HostLib

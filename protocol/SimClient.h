@@ -1,0 +1,172 @@
+// A blocking client of the qxsim simulator server, for one connection and
+// the one simulated processor the server gives it.
+//
+// Every operation returns 0 on success or a Protocol::Error code; the text
+// of the last failure is lastError() (errorName(code) gives a fixed text
+// per code). No reply within the read timeout is kErrTimeout; a broken
+// connection is kErrConnectionLost and every later call fails the same way.
+//
+// Threads: make one call at a time, except that halt, semaphoreSignal (and
+// any other call) may be made from a second thread while waitOnTerminate or
+// semaphoreWait blocks on the first. Requests go out under a send lock; the
+// thread that waits reads the connection and hands each response to the
+// thread that asked for it, so no second connection is needed.
+//
+// Trace: enableTrace asks the server to trace the next runs; the server
+// sends the trace while the program runs and the client appends it to the
+// file named by setTraceFile (default "qxtrace.txt" in the working
+// directory), which setTraceFile creates or empties.
+#ifndef PROTOCOL_SIMCLIENT_H
+#define PROTOCOL_SIMCLIENT_H
+
+#include "protocol/FrameDecoder.h"
+#include "protocol/Messages.h"
+#include "protocol/Socket.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <atomic>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace Protocol {
+
+// How the last run ended.
+struct RunResult {
+    bool ended = false;  // false until a run has ended
+    int32_t code = kOk;  // kOk, or why the server ended it (kErrShutdown)
+    RunState state = RunState::Halted;
+    int32_t returnValue = 0;
+    uint64_t cycles = 0;
+    std::string text;  // the fault text, or the text of code
+};
+
+class SimClient {
+public:
+    static constexpr std::chrono::milliseconds kDefaultConnectTimeout{5000};
+    static constexpr std::chrono::milliseconds kDefaultReadTimeout{10000};
+
+    SimClient() = default;
+    ~SimClient();
+    SimClient(SimClient const&) = delete;
+    SimClient& operator=(SimClient const&) = delete;
+
+    // QXSIM_PORT when it holds a port number, else 7411.
+    static uint16_t defaultPort();
+    // QXSIM_TOKEN, or empty.
+    static std::string defaultToken();
+
+    // Connects and shakes hands; the server answers with the processor's
+    // description or refuses (version, token, no free connection).
+    int connect(std::string const& host, uint16_t port, std::string const& token,
+                std::chrono::milliseconds connectTimeout = kDefaultConnectTimeout);
+    // Closes the connection; the server aborts a run still going.
+    void close();
+    bool connected() const;
+
+    // The longest wait for any frame from the server. While a program
+    // runs the server sends a heartbeat every half second, so waits that
+    // last longer than this still end only when the run does.
+    void setReadTimeout(std::chrono::milliseconds timeout);
+    std::string lastError() const;
+
+    // Known from the handshake; no round trip.
+    ProcessorInfo const& processorInfo() const { return m_info; }
+    int numPes(uint32_t& count) const;
+    int numThreads(uint32_t& count) const;
+    int numProcessors(uint32_t& count) const;
+    int numSemaphores(uint32_t& count) const;
+    int endianness(int& order) const;  // 1 little, 2 big
+
+    // Stops any program, clears memories and forgets the program.
+    int reset();
+    // Reads the qxx file on this side and sends it; program receives the
+    // handle of the loaded program (the last loaded program is the only
+    // one resident).
+    int load(std::string const& path, uint32_t& program);
+    int loadImage(std::string const& name, std::vector<uint8_t> const& bytes, uint32_t& program);
+    int unload(uint32_t program);
+    // Start the program loaded last (run) or a given one; return at once.
+    int run();
+    int runProcess(uint32_t program);
+    int halt();   // stops a run where it is; the run ends with RunState::Stopped
+    int start();  // resumes a stopped program
+    // Blocks until the run ends. 0 when the program halted; otherwise
+    // kErrProgramFaulted (the fault in lastError), kErrProgramStopped, or
+    // the code the server ended it with, or a connection failure.
+    int waitOnTerminate();
+    RunResult lastRun() const;
+    int returnValue(int32_t& value);
+
+    int readControlRegister(uint32_t reg, uint32_t& value);
+    int writeControlRegister(uint32_t reg, uint32_t value);
+    // Byte copies of mono memory, in pieces of at most kMaxTransferSize.
+    int readMonoMemory(uint64_t address, void* data, uint32_t size);
+    int writeMonoMemory(uint64_t address, void const* data, uint32_t size);
+
+    int registerSemaphore(uint32_t semaphore);
+    int semaphoreWait(uint32_t semaphore);  // blocks until taken or the program ends
+    int semaphoreSignal(uint32_t semaphore);
+
+    // program 0: the program loaded last.
+    int symbolValue(uint32_t program, std::string const& name, uint64_t& value);
+    int freeMemory(uint64_t& bytes);
+    // persistent: survives unloads (QXAPI_allocate_static_shared_memory).
+    int allocate(uint32_t size, bool persistent, uint64_t& address);
+    int free(uint64_t address);
+
+    int enableTrace();
+    int disableTrace();
+    int setTraceFile(std::string const& path);
+
+private:
+    struct Answer {
+        bool arrived = false;
+        Response response;
+    };
+
+    int call(Request request, Response& response);
+    int fail(int code, std::string const& text);
+    int failLocked(int code, std::string const& text);
+    int handshake(std::string const& token);
+    int readFrame(Frame& frame, std::string& error);
+    std::chrono::milliseconds readTimeout() const { return std::chrono::milliseconds(m_readTimeoutMs.load()); }
+    int pump(std::unique_lock<std::mutex>& lock, std::function<bool()> const& done);
+    void dispatch(Frame const& frame);
+    void dispatchResponse(Response&& response);
+    void dispatchEnded(Ended const& ended);
+    void appendTrace(std::vector<uint8_t> const& bytes);
+    void breakConnection(int code, std::string const& text);
+    int runResultCode();
+
+    Socket m_socket;
+    FrameDecoder m_decoder;
+    ProcessorInfo m_info;
+    std::atomic<long long> m_readTimeoutMs{kDefaultReadTimeout.count()};
+
+    mutable std::mutex m_mutex;  // everything below
+    std::condition_variable m_changed;
+    std::mutex m_sendMutex;
+    bool m_connected = false;
+    bool m_reading = false;
+    int m_brokenCode = kOk;
+    std::string m_brokenText;
+    uint64_t m_framesSeen = 0;
+    uint32_t m_nextSequence = 1;
+    std::map<uint32_t, Answer> m_pending;
+    std::map<uint32_t, Operation> m_operations;
+    bool m_runActive = false;
+    RunResult m_lastRun;
+    std::string m_traceFile = "qxtrace.txt";
+    std::ofstream m_trace;
+    std::string m_lastError;
+};
+
+} // namespace Protocol
+
+#endif

@@ -1,0 +1,454 @@
+#include "server/ProcessorSession.h"
+
+#include "qxx/QxxReader.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <unistd.h>
+
+namespace SimServer {
+
+using namespace Protocol;
+using Simulator::ProcessorState;
+
+namespace {
+
+void answer(Response& response, int code, std::string text)
+{
+    response.code = code;
+    response.text = std::move(text);
+}
+
+uint64_t programEnd(Qxx::QxxImage const& image)
+{
+    uint64_t const dataEnd = uint64_t(image.data.address) + image.data.bytes.size();
+    uint64_t const bssEnd = uint64_t(image.bssAddress) + image.bssSize;
+    return std::max(dataEnd, bssEnd);
+}
+
+// A fresh, empty file for a run's trace under TMPDIR.
+bool makeTraceFile(std::string& path, std::string& error)
+{
+    char const* directory = std::getenv("TMPDIR");
+    std::string pattern = std::string(directory != nullptr && *directory != '\0' ? directory : "/tmp") +
+                          "/qxsim-trace-XXXXXX";
+    int const fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+        error = "cannot create a trace file in " + pattern.substr(0, pattern.rfind('/'));
+        return false;
+    }
+    ::close(fd);
+    path = pattern;
+    return true;
+}
+
+RunState runStateOf(ProcessorState state)
+{
+    if (state == ProcessorState::Halted) return RunState::Halted;
+    if (state == ProcessorState::Stopped) return RunState::Stopped;
+    return RunState::Faulted;
+}
+
+} // namespace
+
+std::unique_ptr<ProcessorSession> ProcessorSession::create(ServerSettings const& settings, std::function<void()> wake,
+                                                           std::string& error)
+{
+    std::unique_ptr<Simulator::Processor> processor = Simulator::Processor::create(settings.processor, error);
+    if (!processor) return nullptr;
+    return std::unique_ptr<ProcessorSession>(new ProcessorSession(settings, std::move(processor), std::move(wake)));
+}
+
+ProcessorSession::ProcessorSession(ServerSettings const& settings, std::unique_ptr<Simulator::Processor> processor,
+                                   std::function<void()> wake)
+    : m_settings(settings),
+      m_wake(std::move(wake)),
+      m_runner(std::move(processor)),
+      m_heap(settings.processor.monoMemoryStart,
+             uint64_t(settings.processor.monoMemoryStart) + settings.processor.monoMemorySize -
+                 settings.processor.monoStackSize)
+{
+    m_runner.setEndHandler([this](ProcessorState) { onRunEnd(); });
+}
+
+ProcessorSession::~ProcessorSession()
+{
+    if (m_runner.active()) m_runner.abort();
+    m_runner.wait();
+    std::string ignored;
+    processor().reset(ignored);  // makes a pending semaphore wait give up
+    if (m_waiter.joinable()) m_waiter.join();
+    processor().stopTrace();
+    if (!m_tracePath.empty()) ::unlink(m_tracePath.c_str());
+}
+
+ProcessorInfo ProcessorSession::info() const
+{
+    Simulator::ProcessorConfig const& config = m_settings.processor;
+    ProcessorInfo info;
+    info.numPes = config.totalNumberPes;
+    info.numThreads = config.numberThreads;
+    info.numSemaphores = config.numberSemaphores;
+    info.numProcessors = 1;
+    info.endianness = static_cast<uint8_t>(config.byteOrder);
+    info.monoMemoryStart = config.monoMemoryStart;
+    info.monoMemorySize = config.monoMemorySize;
+    info.maxProgramSize = m_settings.maxProgramSize;
+    return info;
+}
+
+bool ProcessorSession::handle(Request const& request, Response& response)
+{
+    captureRunEnd();
+    response = Response();
+    response.sequence = request.sequence;
+    switch (request.operation) {
+    case Operation::Reset: reset(response); break;
+    case Operation::Load: load(request, response); break;
+    case Operation::Unload: unload(request, response); break;
+    case Operation::Run: run(request, response); break;
+    case Operation::Halt: halt(response); break;
+    case Operation::Start: resume(response); break;
+    case Operation::ReturnValue: returnValue(response); break;
+    case Operation::ReadControlRegister: readControlRegister(request, response); break;
+    case Operation::WriteControlRegister: writeControlRegister(request, response); break;
+    case Operation::ReadMonoMemory: readMonoMemory(request, response); break;
+    case Operation::WriteMonoMemory: writeMonoMemory(request, response); break;
+    case Operation::RegisterSemaphore: registerSemaphore(request, response); break;
+    case Operation::SemaphoreWait: return semaphoreWait(request, response);
+    case Operation::SemaphoreSignal: semaphoreSignal(request, response); break;
+    case Operation::SymbolValue: symbolValue(request, response); break;
+    case Operation::FreeMemory: response.value = m_heap.freeBytes(); break;
+    case Operation::Allocate: allocate(request, response); break;
+    case Operation::Free: free(request, response); break;
+    case Operation::TraceOn: m_traceOn = true; break;
+    case Operation::TraceOff: m_traceOn = false; break;
+    default:
+        answer(response, kErrUnknownOperation,
+               "unknown operation " + std::to_string(static_cast<unsigned>(request.operation)));
+    }
+    return true;
+}
+
+bool ProcessorSession::checkProgram(uint64_t handle, Response& response) const
+{
+    if (handle == 0 && m_program != 0) return true;
+    if (handle != 0 && handle == m_program) return true;
+    answer(response, kErrBadArgument,
+           handle == 0 ? std::string("no program is loaded") : "program " + std::to_string(handle) + " is not loaded");
+    return false;
+}
+
+void ProcessorSession::reset(Response& response)
+{
+    abortRun(kOk, std::string());
+    std::string error;
+    if (!processor().reset(error)) return answer(response, kErrState, error);
+    m_program = 0;
+    m_heap.removeProgram();
+}
+
+void ProcessorSession::load(Request const& request, Response& response)
+{
+    if (m_running) return answer(response, kErrState, "cannot load while a program runs");
+    if (request.data.size() > m_settings.maxProgramSize)
+        return answer(response, kErrProgramTooLarge,
+                      request.text + ": program of " + std::to_string(request.data.size()) +
+                          " bytes exceeds the limit of " + std::to_string(m_settings.maxProgramSize) + " bytes");
+    Qxx::QxxImage image;
+    std::string error;
+    if (!Qxx::readQxx(request.data.data(), request.data.size(), image, error) || !processor().load(image, error))
+        return answer(response, kErrBadProgram, request.text + ": " + error);
+    m_program = m_nextProgram++;
+    m_programName = request.text;
+    m_programSize = request.data.size();
+    m_heap.placeProgram(programEnd(image));
+    response.value = m_program;
+}
+
+void ProcessorSession::unload(Request const& request, Response& response)
+{
+    if (!checkProgram(request.a, response)) return;
+    if (m_running) return answer(response, kErrState, "cannot unload while the program runs");
+    std::string error;
+    if (!processor().reset(error)) return answer(response, kErrState, error);
+    m_program = 0;
+    m_heap.removeProgram();
+}
+
+void ProcessorSession::run(Request const& request, Response& response)
+{
+    if (!checkProgram(request.a, response)) return;
+    if (processor().state() != ProcessorState::Ready)
+        return answer(response, kErrState,
+                      std::string("cannot run a program that is ") + Simulator::stateName(processor().state()));
+    startRun(response);
+}
+
+void ProcessorSession::resume(Response& response)
+{
+    if (processor().state() != ProcessorState::Stopped) return answer(response, kErrState, "no stopped program");
+    startRun(response);
+}
+
+bool ProcessorSession::startRun(Response& response)
+{
+    if (m_running) {
+        answer(response, kErrState, "a program is already running");
+        return false;
+    }
+    if (m_traceOn && !startTrace(response)) return false;
+    Simulator::RunLimits limits;
+    limits.maxCycles = m_settings.maxCycles;
+    std::string error;
+    m_runStart = std::chrono::steady_clock::now();
+    if (!m_runner.start(limits, error)) {
+        stopTrace();
+        answer(response, kErrState, error);
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(m_eventMutex);
+    m_running = true;
+    return true;
+}
+
+bool ProcessorSession::startTrace(Response& response)
+{
+    std::string error;
+    if (m_tracePath.empty() && !makeTraceFile(m_tracePath, error)) {
+        answer(response, kErrTraceFile, error);
+        return false;
+    }
+    m_traceOffset = 0;
+    if (!processor().startTrace(m_tracePath, error)) {
+        answer(response, kErrTraceFile, error);
+        return false;
+    }
+    return true;
+}
+
+void ProcessorSession::stopTrace() { processor().stopTrace(); }
+
+void ProcessorSession::halt(Response& response)
+{
+    if (!m_running) return answer(response, kErrState, "no program is running");
+    m_runner.halt();
+}
+
+void ProcessorSession::returnValue(Response& response)
+{
+    ProcessorState const state = processor().state();
+    if (state == ProcessorState::Halted) {
+        response.value = static_cast<uint32_t>(processor().returnValue());
+    } else if (state == ProcessorState::Faulted && !m_running) {
+        answer(response, kErrProgramFaulted, processor().faultText());
+    } else {
+        answer(response, kErrState, "no program has terminated");
+    }
+}
+
+void ProcessorSession::readControlRegister(Request const& request, Response& response)
+{
+    uint32_t value = 0;
+    std::string error;
+    if (request.a > UINT32_MAX || !processor().readControlRegister(uint32_t(request.a), value, error))
+        return answer(response, kErrBadArgument, error.empty() ? "no such control register" : error);
+    response.value = value;
+}
+
+void ProcessorSession::writeControlRegister(Request const& request, Response& response)
+{
+    std::string error;
+    if (m_running) return answer(response, kErrState, "cannot write a control register while a program runs");
+    if (request.a > UINT32_MAX || request.b > UINT32_MAX ||
+        !processor().writeControlRegister(uint32_t(request.a), uint32_t(request.b), error))
+        answer(response, kErrBadArgument, error.empty() ? "bad control register or value" : error);
+}
+
+void ProcessorSession::readMonoMemory(Request const& request, Response& response)
+{
+    if (request.b > kMaxTransferSize)
+        return answer(response, kErrBadArgument,
+                      "cannot read more than " + std::to_string(kMaxTransferSize) + " bytes at once");
+    response.data.resize(request.b);
+    std::string error;
+    if (!processor().readMonoMemory(request.a, response.data.data(), response.data.size(), error)) {
+        response.data.clear();
+        answer(response, kErrMemory, error);
+    }
+}
+
+void ProcessorSession::writeMonoMemory(Request const& request, Response& response)
+{
+    if (request.data.size() > kMaxTransferSize)
+        return answer(response, kErrBadArgument,
+                      "cannot write more than " + std::to_string(kMaxTransferSize) + " bytes at once");
+    std::string error;
+    if (!processor().writeMonoMemory(request.a, request.data.data(), request.data.size(), error))
+        answer(response, kErrMemory, error);
+}
+
+void ProcessorSession::registerSemaphore(Request const& request, Response& response)
+{
+    if (request.a >= m_settings.processor.numberSemaphores)
+        answer(response, kErrNoSuchSemaphore, "no semaphore " + std::to_string(request.a));
+}
+
+bool ProcessorSession::semaphoreWait(Request const& request, Response& response)
+{
+    if (request.a >= m_settings.processor.numberSemaphores) {
+        answer(response, kErrNoSuchSemaphore, "no semaphore " + std::to_string(request.a));
+        return true;
+    }
+    std::lock_guard<std::mutex> lock(m_eventMutex);
+    if (m_waitPending) {
+        answer(response, kErrState, "a semaphore wait is already pending");
+        return true;
+    }
+    if (m_waiter.joinable()) m_waiter.join();  // the previous wait has finished
+    m_waitPending = true;
+    unsigned const index = static_cast<unsigned>(request.a);
+    m_waiter = std::thread([this, index, answerTo = response] {
+        Response done = answerTo;
+        if (processor().semaphoreWait(index) != Simulator::HostWait::Acquired)
+            answer(done, kErrState, "semaphore " + std::to_string(index) + " cannot be taken: no program runs");
+        {
+            std::lock_guard<std::mutex> finished(m_eventMutex);
+            m_completions.push_back(std::move(done));
+            m_waitPending = false;
+        }
+        m_wake();
+    });
+    return false;
+}
+
+void ProcessorSession::semaphoreSignal(Request const& request, Response& response)
+{
+    std::string error;
+    if (request.a >= m_settings.processor.numberSemaphores ||
+        !processor().semaphoreSignal(static_cast<unsigned>(request.a), error))
+        answer(response, kErrNoSuchSemaphore, "no semaphore " + std::to_string(request.a));
+}
+
+void ProcessorSession::symbolValue(Request const& request, Response& response)
+{
+    if (!checkProgram(request.a, response)) return;
+    uint32_t value = 0;
+    if (!processor().symbolValue(request.text, value))
+        return answer(response, kErrNoSuchSymbol, "no symbol " + request.text);
+    response.value = value;
+}
+
+void ProcessorSession::allocate(Request const& request, Response& response)
+{
+    std::string error;
+    if (request.a > UINT32_MAX || !m_heap.allocate(uint32_t(request.a), request.b != 0, response.value, error))
+        answer(response, kErrOutOfMemory, error.empty() ? "allocation too large" : error);
+}
+
+void ProcessorSession::free(Request const& request, Response& response)
+{
+    std::string error;
+    if (!m_heap.free(request.a, error)) answer(response, kErrBadArgument, error);
+}
+
+std::vector<Response> ProcessorSession::takeCompletions()
+{
+    std::lock_guard<std::mutex> lock(m_eventMutex);
+    std::vector<Response> completed;
+    completed.swap(m_completions);
+    return completed;
+}
+
+bool ProcessorSession::busy() const
+{
+    std::lock_guard<std::mutex> lock(m_eventMutex);
+    return m_running || m_waitPending;
+}
+
+std::chrono::milliseconds ProcessorSession::runTime() const
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_runStart);
+}
+
+void ProcessorSession::takeTrace(std::vector<std::vector<uint8_t>>& chunks)
+{
+    if (m_tracePath.empty()) return;
+    std::ifstream file(m_tracePath, std::ios::binary);
+    file.seekg(static_cast<std::streamoff>(m_traceOffset));
+    for (;;) {
+        std::vector<uint8_t> chunk(kMaxTraceChunk);
+        file.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
+        std::streamsize const got = file.gcount();
+        if (got <= 0) break;
+        chunk.resize(static_cast<size_t>(got));
+        m_traceOffset += static_cast<uint64_t>(got);
+        chunks.push_back(std::move(chunk));
+    }
+    // Once the run is over and its trace closed, the file is used up.
+    if (!m_running && !processor().tracing()) {
+        ::unlink(m_tracePath.c_str());
+        m_tracePath.clear();
+    }
+}
+
+void ProcessorSession::onRunEnd()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_eventMutex);
+        m_runEnded = true;
+    }
+    m_wake();
+}
+
+// Records how a run ended as soon as it has, before a later request
+// (reset, load) clears the processor's state.
+void ProcessorSession::captureRunEnd()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_eventMutex);
+        if (!m_runEnded) return;
+        m_runEnded = false;
+    }
+    m_runner.wait();
+    stopTrace();
+    {
+        std::lock_guard<std::mutex> lock(m_eventMutex);
+        m_running = false;
+    }
+    ProcessorState const state = processor().state();
+    RunRecord& record = m_endedRun;
+    record.program = m_programName;
+    record.programSize = m_programSize;
+    record.duration = runTime();
+    record.ended.code = m_abortCode;
+    record.ended.state = runStateOf(state);
+    record.ended.returnValue = state == ProcessorState::Halted ? processor().returnValue() : 0;
+    record.ended.cycles = processor().cycles();
+    record.ended.text = m_abortCode != kOk ? m_abortText : processor().faultText();
+    m_abortCode = kOk;
+    m_abortText.clear();
+    m_haveEndedRun = true;
+}
+
+bool ProcessorSession::takeRunEnd(RunRecord& record)
+{
+    captureRunEnd();
+    if (!m_haveEndedRun) return false;
+    record = m_endedRun;
+    m_haveEndedRun = false;
+    return true;
+}
+
+void ProcessorSession::abortRun(int code, std::string const& text)
+{
+    if (!m_running) return;
+    m_abortCode = code;
+    m_abortText = text;
+    m_runner.abort();
+    m_runner.wait();
+    captureRunEnd();
+}
+
+} // namespace SimServer

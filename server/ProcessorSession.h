@@ -1,0 +1,132 @@
+// One connection's simulated processor and everything the client did with
+// it: the loaded program, host allocations, trace, the run on a worker
+// thread and a pending host semaphore wait. The connection's thread calls
+// every method; the run and the semaphore wait finish on threads of their
+// own and report through wake(), after which the connection thread
+// collects what they left.
+#ifndef SERVER_PROCESSORSESSION_H
+#define SERVER_PROCESSORSESSION_H
+
+#include "protocol/Messages.h"
+#include "server/MonoHeap.h"
+#include "server/ServerSettings.h"
+#include "simulator/ProcessorRunner.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace SimServer {
+
+// What the log says about a run that ended.
+struct RunRecord {
+    std::string program;
+    size_t programSize = 0;
+    Protocol::Ended ended;
+    std::chrono::milliseconds duration{0};
+};
+
+class ProcessorSession {
+public:
+    // Null with the reason in error when the processor cannot be made.
+    static std::unique_ptr<ProcessorSession> create(ServerSettings const& settings, std::function<void()> wake,
+                                                    std::string& error);
+    // Aborts a run, releases a pending semaphore wait, joins the threads
+    // and removes the trace file.
+    ~ProcessorSession();
+    ProcessorSession(ProcessorSession const&) = delete;
+    ProcessorSession& operator=(ProcessorSession const&) = delete;
+
+    Protocol::ProcessorInfo info() const;
+
+    // Carries out a request. False when the answer comes later, through
+    // takeCompletions (a semaphore wait).
+    bool handle(Protocol::Request const& request, Protocol::Response& response);
+
+    // Answers of deferred requests that have completed.
+    std::vector<Protocol::Response> takeCompletions();
+
+    // True while a run or a semaphore wait is in progress.
+    bool busy() const;
+    std::chrono::milliseconds runTime() const;
+
+    // New trace bytes, in chunks the protocol can carry.
+    void takeTrace(std::vector<std::vector<uint8_t>>& chunks);
+
+    // When a run has ended: its end, with the trace finished, and true.
+    bool takeRunEnd(RunRecord& record);
+
+    // Ends a run from outside (shutdown, client gone) and waits for it; the
+    // run's end then carries code and text.
+    void abortRun(int code, std::string const& text);
+
+private:
+    using Response = Protocol::Response;
+    using Request = Protocol::Request;
+
+    ProcessorSession(ServerSettings const& settings, std::unique_ptr<Simulator::Processor> processor,
+                     std::function<void()> wake);
+
+    Simulator::Processor& processor() { return m_runner.processor(); }
+    bool checkProgram(uint64_t handle, Response& response) const;
+
+    void reset(Response& response);
+    void load(Request const& request, Response& response);
+    void unload(Request const& request, Response& response);
+    void run(Request const& request, Response& response);
+    void halt(Response& response);
+    void resume(Response& response);
+    void returnValue(Response& response);
+    void readControlRegister(Request const& request, Response& response);
+    void writeControlRegister(Request const& request, Response& response);
+    void readMonoMemory(Request const& request, Response& response);
+    void writeMonoMemory(Request const& request, Response& response);
+    void registerSemaphore(Request const& request, Response& response);
+    bool semaphoreWait(Request const& request, Response& response);
+    void semaphoreSignal(Request const& request, Response& response);
+    void symbolValue(Request const& request, Response& response);
+    void allocate(Request const& request, Response& response);
+    void free(Request const& request, Response& response);
+
+    bool startRun(Response& response);
+    bool startTrace(Response& response);
+    void stopTrace();
+    void onRunEnd();
+    void captureRunEnd();
+
+    ServerSettings const& m_settings;
+    std::function<void()> m_wake;
+    Simulator::ProcessorRunner m_runner;
+    MonoHeap m_heap;
+
+    uint32_t m_program = 0;  // handle of the resident program, 0: none
+    uint32_t m_nextProgram = 1;
+    std::string m_programName;
+    size_t m_programSize = 0;
+
+    bool m_traceOn = false;
+    std::string m_tracePath;  // the run's trace file on this side
+    uint64_t m_traceOffset = 0;
+
+    bool m_running = false;
+    std::chrono::steady_clock::time_point m_runStart;
+    RunRecord m_endedRun;
+    bool m_haveEndedRun = false;
+    int m_abortCode = Protocol::kOk;
+    std::string m_abortText;
+
+    mutable std::mutex m_eventMutex;  // the fields below
+    bool m_runEnded = false;
+    bool m_waitPending = false;
+    std::vector<Response> m_completions;
+    std::thread m_waiter;
+};
+
+} // namespace SimServer
+
+#endif

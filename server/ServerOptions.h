@@ -1,0 +1,29 @@
+// qxsim's own command-line options and the settings made from them and
+// from the default node's architecture configuration.
+#ifndef SERVER_SERVEROPTIONS_H
+#define SERVER_SERVEROPTIONS_H
+
+#include "configuration/CommandOptions.h"
+#include "configuration/Options.h"
+#include "sdksupport/ArchConfig.h"
+#include "server/ServerSettings.h"
+
+#include <string>
+
+namespace SimServer {
+
+// The null-terminated table of qxsim's own options, made on first call and
+// kept for the whole process, as the option set keeps pointers to them.
+Configuration::Options** serverOptionTable();
+
+// Reads the options into settings (which start from their defaults; the
+// port from QXSIM_PORT when set). False with the reason for a bad value.
+bool readServerSettings(Configuration::CommandOptions& options, ServerSettings& settings, std::string& error);
+
+// The processor dimensions of the default node.
+Simulator::ProcessorConfig processorConfigOf(SDKSupport::ArchConfig const& arch,
+                                             Configuration::CommandOptions& options);
+
+} // namespace SimServer
+
+#endif

@@ -1,0 +1,379 @@
+// End-to-end tests of qxas: the built assembler runs as a child process
+// with a temporary directory as HOME and working directory and a written
+// target_device.cfg found along QXPATH. Its standard output, standard
+// error and exit status are compared exactly; the files it writes are read
+// back with the qxx library and compared with what the assembler library
+// makes of the same sources.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "assembler/Assembler.h"
+#include "assembler/Disassembler.h"
+#include "assembler/InstructionHelp.h"
+#include "qxx/QxxReader.h"
+#include "qxx/QxxWriter.h"
+#include "tests/support/Subprocess.h"
+#include "tests/support/TemporaryDirectory.h"
+#include "tests/support/TestTexts.h"
+
+using TestSupport::Subprocess;
+using TestSupport::TemporaryDirectory;
+using namespace std::chrono_literals;
+
+namespace {
+
+char const* const k_usage =
+    "\n"
+    "Usage: qxas [option]* [filename]* \n"
+    " *filename is a tev source file; several are assembled as one program, in order.\n"
+    "\n"
+    "Where one or more of the following options may be given:\n"
+    "\n"
+    "--help        (-h) Outputs this message\n"
+    "--output      (-o)\n"
+    "--verbose     (-v) Switch on verbose display\n"
+    "--version     (-V) Display version string\n"
+    "--fovel-file  (-m) May be specified more than once. Adds a Fovel macro file to the assembler\n"
+    "--info        (-i) Displays info about an instruction\n"
+    "--dump        (-d) Dumps the output in textual form\n";
+
+char const* const k_program =
+    "; sums a table\n"
+    "        .data\n"
+    "table:  .word 1, 2, 3\n"
+    "        .code\n"
+    "main:   li r1, table\n"
+    "        ldw r2, 4(r1)\n"
+    "        halt r2\n";
+
+char const* const k_macros = ".macro leave value\n        li r1, \\value\n        halt r1\n.endm\n";
+char const* const k_more_macros = ".macro leave42\n        leave 42\n.endm\n";
+
+std::string currentYear() {
+    std::time_t const now = std::time(nullptr);
+    char year[8] = "";
+    std::strftime(year, sizeof year, "%Y", std::localtime(&now));
+    return year;
+}
+
+std::string versionBanner() {
+    return "\nTool:          qxas Orvalis assembler\n"
+           "Distribution:  2.24\n"
+           "Build Version: 1.198.3.1 beta at Wed Feb 28 17:47:09 GMT 2007 on linux_x86_64\n"
+           "\n"
+           "     Copyright (c) Orvalis Technologies 2002-" +
+           currentYear() +
+           ".\n"
+           "     All rights reserved.\n"
+           "\n"
+           "\n"
+           "qxas is part of the Orvalis accelerator software kit.\n"
+           "It assembles tev source files into qxx executables.\n"
+           "Report problems to your Orvalis support contact.\n"
+           "\n"
+           "\n";
+}
+
+// The test configuration with one key of the VORN node replaced.
+std::string configurationWith(std::string const& key, std::string const& value) {
+    std::string text = TestSupport::k_systemConfiguration;
+    std::string const line = "system.chip0.core0." + key + " = ";
+    std::string::size_type const start = text.find(line);
+    std::string::size_type const end = text.find('\n', start);
+    return text.replace(start, end - start, line + value);
+}
+
+struct Expected {
+    std::string out;
+    std::string err;
+    int status;
+};
+
+class QxasTest : public ::testing::Test {
+protected:
+    void SetUp() override { m_directory.write("config/target_device.cfg", TestSupport::k_systemConfiguration); }
+
+    Subprocess::Result qxas(std::vector<std::string> const& arguments) const {
+        Subprocess::Result result = Subprocess(QXAS_PATH)
+                                        .argv0("qxas")
+                                        .args(arguments)
+                                        .env("HOME", m_directory.path())
+                                        .env("QXPATH", m_directory.file("config"))
+                                        .workingDirectory(m_directory.path())
+                                        .timeout(60s)
+                                        .run();
+        EXPECT_EQ("", result.error);
+        EXPECT_FALSE(result.timed_out);
+        return result;
+    }
+
+    void expect(std::vector<std::string> const& arguments, Expected const& expected) const {
+        Subprocess::Result const result = qxas(arguments);
+        EXPECT_EQ(expected.out, result.out);
+        EXPECT_EQ(expected.err, result.err);
+        EXPECT_EQ(expected.status, result.exit_status);
+    }
+
+    Qxx::QxxImage readImage(std::string const& relative) const {
+        Qxx::QxxImage image;
+        std::string error;
+        EXPECT_TRUE(Qxx::readQxxFile(m_directory.file(relative), image, error)) << error;
+        return image;
+    }
+
+    // The file is a valid qxx executable, byte for byte what the assembler
+    // library makes of the sources for the test node's target.
+    void expectProgram(std::string const& relative, std::vector<Assembler::SourceFile> const& sources) const {
+        readImage(relative);
+        Qxx::QxxImage image;
+        std::vector<std::string> errors;
+        ASSERT_TRUE(Assembler::assemble(sources, Assembler::AssemblerOptions(), image, errors));
+        std::vector<uint8_t> bytes;
+        std::string error;
+        ASSERT_TRUE(Qxx::writeQxx(image, bytes, error)) << error;
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), m_directory.read(relative));
+    }
+
+    // The names in the directory, hidden ones included.
+    std::vector<std::string> entries(std::string const& relative = "") const {
+        std::vector<std::string> names;
+        for (auto const& entry : std::filesystem::directory_iterator(m_directory.file(relative)))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    TemporaryDirectory m_directory;
+};
+
+TEST_F(QxasTest, HelpAndVersionPrintTheirTextsAndSucceed) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string out;
+    } const cases[] = {
+        {{"--help"}, k_usage},
+        {{"-h"}, k_usage},
+        {{"--version"}, versionBanner()},
+        {{"-V"}, versionBanner()},
+        {{"-V", "-h", "prog.qxs"}, k_usage},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.arguments.front());
+        expect(c.arguments, {c.out, "", 0});
+    }
+    EXPECT_FALSE(m_directory.exists("prog.qxx"));
+}
+
+TEST_F(QxasTest, AssemblesSourcesIntoAValidQxxImage) {
+    m_directory.write("prog.qxs", k_program);
+    m_directory.write("src/prog.qxs", k_program);
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string output;
+    } const cases[] = {
+        {{"prog.qxs"}, "prog.qxx"},
+        {{"src/prog.qxs"}, "src/prog.qxx"},
+        {{"-o", "out.qxx", "prog.qxs"}, "out.qxx"},
+        {{"prog.qxs", "--output", "src/other.qxx"}, "src/other.qxx"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.output);
+        expect(c.arguments, {"", "", 0});
+        expectProgram(c.output, {{"prog.qxs", k_program}});
+    }
+}
+
+TEST_F(QxasTest, VerboseNamesTheTargetAndTheProgramWritten) {
+    m_directory.write("prog.qxs", k_program);
+    expect({"-v", "prog.qxs"},
+           {"qxas: target: tev, 8-byte instructions, little endian, 32 mono and 32 poly registers\n"
+            "qxas: wrote prog.qxx: 24 bytes of code, 12 bytes of data, 0 bytes of bss, 2 symbols\n",
+            "", 0});
+}
+
+TEST_F(QxasTest, ReportsEverySourceErrorAndKeepsTheOldOutput) {
+    m_directory.write("bad.qxs", ".code\nmain:   li r1, 1\n        frob r1\n        add r1, r2\n        halt r1\n");
+    m_directory.write("bad.qxx", "old");
+    expect({"bad.qxs"},
+           {"",
+            "bad.qxs:3: unknown instruction 'frob'\n"
+            "bad.qxs:4: 'add' takes 3 operands (rd, ra, rb), not 2\n",
+            2});
+    EXPECT_EQ("old", m_directory.read("bad.qxx"));
+    EXPECT_EQ((std::vector<std::string>{"bad.qxs", "bad.qxx", "config"}), entries());
+}
+
+TEST_F(QxasTest, MacroFilesComeBeforeTheSourcesInTheirOrder) {
+    // Each macro file also puts a word into the data section, which shows
+    // the order the files were read in.
+    std::string const first = std::string(k_macros) + ".data\n.word 1\n";
+    std::string const second = std::string(k_more_macros) + ".data\n.word 2\n";
+    std::string const program = ".code\nmain:   leave42\n";
+    m_directory.write("macros.qxs", first);
+    m_directory.write("more.qxs", second);
+    m_directory.write("prog.qxs", program);
+
+    expect({"-m", "macros.qxs", "--fovel-file", "more.qxs", "prog.qxs"}, {"", "", 0});
+    expectProgram("prog.qxx", {{"macros.qxs", first}, {"more.qxs", second}, {"prog.qxs", program}});
+    expect({"-m", "more.qxs", "-m", "macros.qxs", "prog.qxs", "-o", "other.qxx"}, {"", "", 0});
+    expectProgram("other.qxx", {{"more.qxs", second}, {"macros.qxs", first}, {"prog.qxs", program}});
+    EXPECT_NE(m_directory.read("prog.qxx"), m_directory.read("other.qxx"));
+    // Errors name the file they are in, the macro file's and the source's alike.
+    m_directory.write("broken.qxs", ".macro\n.endm\n");
+    expect({"-m", "broken.qxs", "prog.qxs"},
+           {"",
+            "broken.qxs:1: .macro needs a name\n"
+            "broken.qxs:2: .endm without .macro\n"
+            "prog.qxs:2: unknown instruction 'leave42'\n"
+            "prog.qxs: no instructions: the code section is empty\n",
+            2});
+}
+
+TEST_F(QxasTest, InfoDescribesInstructions) {
+    std::string add;
+    ASSERT_TRUE(Assembler::describeInstruction("add", add));
+    struct Case {
+        std::vector<std::string> arguments;
+        Expected expected;
+    } const cases[] = {
+        {{"-i", "add"}, {add, "", 0}},
+        {{"--info", "all"}, {Assembler::instructionSummary(), "", 0}},
+        {{"-i", "frob"}, {"", "qxas: unknown instruction 'frob'; --info all lists every instruction\n", 1}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.arguments.back());
+        expect(c.arguments, c.expected);
+    }
+}
+
+TEST_F(QxasTest, DumpWritesTheProgramAsSourceThatAssemblesToIt) {
+    m_directory.write("prog.qxs", k_program);
+    expect({"prog.qxs"}, {"", "", 0});
+    std::string const text = Assembler::disassemble(readImage("prog.qxx"));
+
+    expect({"-d", "prog.qxx"}, {text, "", 0});
+    expect({"--dump", "prog.qxx", "-o", "dumped.qxs"}, {"", "", 0});
+    EXPECT_EQ(text, m_directory.read("dumped.qxs"));
+    expect({"dumped.qxs"}, {"", "", 0});
+    EXPECT_EQ(readImage("prog.qxx"), readImage("dumped.qxx"));
+}
+
+TEST_F(QxasTest, RefusesBadUsageWithStatusOne) {
+    m_directory.write("prog.qxs", k_program);
+    m_directory.write("prog.qxx", "old");
+    struct Case {
+        char const* name;
+        std::vector<std::string> arguments;
+        Expected expected;
+    } const cases[] = {
+        {"no input", {}, {"qxas: No input files found.\n", "", 1}},
+        {"unknown option",
+         {"--frob", "prog.qxs"},
+         {"qxas: Invalid command option found: --frob. Exiting. \nUse -h for a list of available options.\n", "", 1}},
+        {"output without value", {"prog.qxs", "-o"}, {k_usage, "Error: --output/-o expected a value\n", 1}},
+        {"sources and info",
+         {"prog.qxs", "-i", "add"},
+         {"", "qxas: give source files, --info or --dump, only one of them\n", 1}},
+        {"info and dump",
+         {"-d", "prog.qxx", "-i", "add"},
+         {"", "qxas: give source files, --info or --dump, only one of them\n", 1}},
+        {"output over a source",
+         {"prog.qxs", "-o", "./prog.qxs"},
+         {"", "qxas: the output file ./prog.qxs is also an input file\n", 1}},
+        {"default output over the source", {"prog.qxx"}, {"", "qxas: the output file prog.qxx is also an input file\n", 1}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        expect(c.arguments, c.expected);
+    }
+    EXPECT_EQ(k_program, m_directory.read("prog.qxs"));
+    EXPECT_EQ("old", m_directory.read("prog.qxx"));
+}
+
+TEST_F(QxasTest, FilesThatCannotBeReadOrWrittenGiveStatusThreeAndLeaveNoFile) {
+    m_directory.write("prog.qxs", k_program);
+    m_directory.write("dir/keep", "");
+    struct Case {
+        char const* name;
+        std::vector<std::string> arguments;
+        std::string err;
+    } const cases[] = {
+        {"missing source", {"missing.qxs"}, "qxas: cannot read missing.qxs: No such file or directory\n"},
+        {"every unreadable source",
+         {"-m", "dir", "prog.qxs", "missing.qxs", "-o", "out.qxx"},
+         "qxas: cannot read dir: Is a directory\nqxas: cannot read missing.qxs: No such file or directory\n"},
+        {"output is a directory", {"prog.qxs", "-o", "dir"}, "qxas: cannot write dir: Is a directory\n"},
+        {"output directory missing",
+         {"prog.qxs", "-o", "none/out.qxx"},
+         "qxas: cannot write none/out.qxx: No such file or directory\n"},
+        {"dump of a source", {"-d", "prog.qxs"}, "qxas: prog.qxs: not a qxx file (bad magic number)\n"},
+        {"dump of a missing file", {"-d", "missing.qxx"}, "qxas: missing.qxx: cannot open: No such file or directory\n"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        Subprocess::Result const result = qxas(c.arguments);
+        EXPECT_EQ("", result.out);
+        EXPECT_EQ(c.err, result.err);
+        EXPECT_EQ(3, result.exit_status);
+    }
+    EXPECT_EQ((std::vector<std::string>{"config", "dir", "prog.qxs"}), entries());
+    EXPECT_EQ((std::vector<std::string>{"keep"}), entries("dir"));
+}
+
+TEST_F(QxasTest, AssemblesForTheDefaultNodesTarget) {
+    m_directory.write("prog.qxs", k_program);
+    m_directory.write("big/target_device.cfg", configurationWith("endianness", "big"));
+    m_directory.write("high/target_device.cfg", configurationWith("mono-memory-start", "0x1000"));
+    m_directory.write("few/target_device.cfg", configurationWith("mono-registers-size", "8"));
+
+    expect({"--useconfig", "big/target_device.cfg", "prog.qxs", "-o", "big.qxx"}, {"", "", 0});
+    EXPECT_EQ(Qxx::ByteOrder::Big, readImage("big.qxx").byteOrder);
+
+    expect({"--useconfig", "high/target_device.cfg", "prog.qxs", "-o", "high.qxx"}, {"", "", 0});
+    EXPECT_EQ(0x1000u, readImage("high.qxx").data.address);
+
+    expect({"--useconfig", "few/target_device.cfg", "prog.qxs", "-o", "few.qxx"},
+           {"",
+            "prog.qxs:6: no register r2 (the processor has 2 mono registers r0..r1)\n"
+            "prog.qxs:7: no register r2 (the processor has 2 mono registers r0..r1)\n",
+            2});
+    EXPECT_FALSE(m_directory.exists("few.qxx"));
+}
+
+TEST_F(QxasTest, RefusesANodeThatIsNotTev) {
+    m_directory.write("prog.qxs", k_program);
+    m_directory.write("osra/target_device.cfg", configurationWith("instruction-set", "osra"));
+    m_directory.write("wide/target_device.cfg", configurationWith("instruction-size", "16"));
+    m_directory.write("broken/target_device.cfg", "system.chip-ids[] = 0\nchip-id = 0\nnode-id = 0\n");
+    struct Case {
+        char const* name;
+        std::vector<std::string> arguments;
+        Expected expected;
+    } const cases[] = {
+        {"instruction set",
+         {"--useconfig", "osra/target_device.cfg", "prog.qxs"},
+         {"", "qxas: the default node's instruction set is 'osra'; qxas assembles tev programs only\n", 1}},
+        {"instruction size",
+         {"--useconfig", "wide/target_device.cfg", "prog.qxs"},
+         {"", "qxas: the default node's instruction size is 16 bytes; tev instructions are 8 bytes\n", 1}},
+        {"help for another instruction set", {"--useconfig", "osra/target_device.cfg", "-h"}, {k_usage, "", 0}},
+        {"no system model",
+         {"--useconfig", "broken/target_device.cfg", "prog.qxs"},
+         {"",
+          "ERROR: InvalidSystemConfigurationException: Failed to find one or more required system properties.\n"
+          "Could not find 'system.chips'\n",
+          255}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        expect(c.arguments, c.expected);
+    }
+    EXPECT_FALSE(m_directory.exists("prog.qxx"));
+}
+
+}  // namespace

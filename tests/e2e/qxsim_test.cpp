@@ -1,0 +1,223 @@
+// End-to-end tests of qxsim: the built server runs as a child process with
+// a temporary directory as HOME, QXPATH and working directory; clients
+// reach it over the loopback address. Help, version and option errors are
+// compared exactly; a shutdown by SIGTERM and a killed server must end a
+// client's wait with an error instead of a hang.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <cstring>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "assembler/Assembler.h"
+#include "protocol/SimClient.h"
+#include "qxx/QxxWriter.h"
+#include "tests/support/Subprocess.h"
+#include "tests/support/TemporaryDirectory.h"
+#include "tests/support/TestTexts.h"
+
+using TestSupport::Subprocess;
+using TestSupport::TemporaryDirectory;
+using namespace std::chrono_literals;
+
+namespace {
+
+char const* const k_usage =
+    "\n"
+    "Usage: qxsim [option]*\n"
+    "\n"
+    "Where one or more of the following options may be given:\n"
+    "\n"
+    "--help              (-h)           Outputs this message\n"
+    "--output            (-o)          \n"
+    "--verbose           (-v)           Switch on verbose display\n"
+    "--version           (-V)           Display version string\n"
+    "--listen                 <string>   Address to listen on, default: 127.0.0.1 (this machine only)\n"
+    "--port              (-p) <integer>  Port to listen on, 0 for any free port, default: QXSIM_PORT or 7411\n"
+    "--max-connections        <integer>  Most clients served at once, each with its own processor, default: 8\n"
+    "--max-program-size       <integer>  Largest program accepted, in bytes, default: 16777216\n"
+    "--max-cycles             <integer>  Cycles after which a run faults, 0 for no limit, default: 0\n"
+    "--token                  <string>   Token every client must present, default: none\n"
+    "--token-file             <string>   File whose first line is the token clients must present\n";
+
+std::vector<uint8_t> endlessProgram()
+{
+    Qxx::QxxImage image;
+    std::vector<std::string> errors;
+    EXPECT_TRUE(Assembler::assemble({{"endless.qxs", "loop: addi r1, r1, 1\n jmp loop\n"}},
+                                    Assembler::AssemblerOptions(), image, errors));
+    std::vector<uint8_t> bytes;
+    std::string error;
+    EXPECT_TRUE(Qxx::writeQxx(image, bytes, error)) << error;
+    return bytes;
+}
+
+class QxsimTest : public ::testing::Test {
+protected:
+    QxsimTest() { m_directory.write("target_device.cfg", TestSupport::k_systemConfiguration); }
+
+    Subprocess qxsim() const
+    {
+        return Subprocess(QXSIM_PATH)
+            .argv0("qxsim")
+            .env("HOME", m_directory.path())
+            .env("QXPATH", m_directory.path())
+            .workingDirectory(m_directory.path())
+            .timeout(20s);
+    }
+
+    TemporaryDirectory m_directory;
+};
+
+// qxsim serving in the background: started on a free port, the port read
+// from the line it prints once it listens.
+class BackgroundServer {
+public:
+    explicit BackgroundServer(std::string const& home)
+    {
+        int out[2];
+        if (::pipe(out) != 0) return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::dup2(out[1], 1);
+            std::string const log = home + "/qxsim.log";
+            int const err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            ::dup2(err, 2);
+            ::close(out[0]);
+            ::close(out[1]);
+            ::setenv("HOME", home.c_str(), 1);
+            ::setenv("QXPATH", home.c_str(), 1);
+            ::execl(QXSIM_PATH, "qxsim", "--port", "0", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        m_out = out[0];
+        readPort();
+    }
+    ~BackgroundServer()
+    {
+        if (m_pid > 0 && !m_reaped) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        if (m_out >= 0) ::close(m_out);
+    }
+
+    uint16_t port() const { return m_port; }
+    std::string const& firstLine() const { return m_line; }
+    void signal(int number) const { ::kill(m_pid, number); }
+
+    // The exit status, or -1 when it did not exit within limit or by a signal.
+    int waitForExit(std::chrono::milliseconds limit)
+    {
+        auto const deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_reaped = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return -1;
+    }
+
+private:
+    void readPort()
+    {
+        char c = 0;
+        while (::read(m_out, &c, 1) == 1 && c != '\n')
+            m_line += c;
+        std::string const prefix = "qxsim: listening on 127.0.0.1:";
+        if (m_line.rfind(prefix, 0) == 0) m_port = static_cast<uint16_t>(std::stoi(m_line.substr(prefix.size())));
+    }
+
+    pid_t m_pid = -1;
+    int m_out = -1;
+    bool m_reaped = false;
+    uint16_t m_port = 0;
+    std::string m_line;
+};
+
+TEST_F(QxsimTest, HelpVersionAndOptionErrors)
+{
+    struct Case {
+        char const* name;
+        std::vector<std::string> args;
+        std::string out;
+        std::string err;
+        int status;
+    } const cases[] = {
+        {"help", {"--help"}, k_usage, "", 0},
+        {"help wins over a bad port", {"-h", "--port", "70000"}, k_usage, "", 0},
+        {"port out of range", {"--port", "70000"}, "", "qxsim: bad value for --port: 70000 (a number from 0 to 65535 expected)\n", 1},
+        {"no connections", {"--max-connections", "0"}, "", "qxsim: bad value for --max-connections: 0 (at least 1 expected)\n", 1},
+        {"program limit above the protocol's", {"--max-program-size", "16777217"}, "",
+         "qxsim: bad value for --max-program-size: 16777217 (a number from 0 to 16777216 expected)\n", 1},
+        {"missing token file", {"--token-file", "none.txt"}, "", "qxsim: cannot read the token file none.txt\n", 1},
+        {"stray argument", {"program.qxx"}, "",
+         "qxsim: unexpected argument: program.qxx\nUse -h for a list of available options.\n", 1},
+    };
+    for (Case const& c : cases) {
+        Subprocess::Result const result = qxsim().args(c.args).run();
+        EXPECT_EQ(result.out, c.out) << c.name;
+        EXPECT_EQ(result.err, c.err) << c.name;
+        EXPECT_EQ(result.exit_status, c.status) << c.name;
+    }
+}
+
+TEST_F(QxsimTest, VersionPrintsTheBanner)
+{
+    Subprocess::Result const result = qxsim().arg("--version").run();
+    EXPECT_EQ(result.exit_status, 0);
+    EXPECT_NE(result.out.find("\nTool:          qxsim Orvalis simulator server\nDistribution:  2.24\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_NE(result.out.find("qxsim is part of the Orvalis accelerator software kit.\n"), std::string::npos);
+    EXPECT_EQ(result.err, "");
+}
+
+TEST_F(QxsimTest, SigtermMidRunEndsCleanlyAndTheWaitFails)
+{
+    BackgroundServer server(m_directory.path());
+    ASSERT_NE(server.port(), 0) << server.firstLine();
+    Protocol::SimClient client;
+    ASSERT_EQ(client.connect("127.0.0.1", server.port(), ""), Protocol::kOk) << client.lastError();
+    uint32_t handle = 0;
+    ASSERT_EQ(client.loadImage("endless.qxx", endlessProgram(), handle), Protocol::kOk) << client.lastError();
+    ASSERT_EQ(client.run(), Protocol::kOk);
+    server.signal(SIGTERM);
+    EXPECT_EQ(client.waitOnTerminate(), Protocol::kErrShutdown);
+    EXPECT_EQ(client.lastError(), "the simulator server is shutting down");
+    EXPECT_EQ(server.waitForExit(20s), 0);
+    std::string const log = m_directory.read("qxsim.log");
+    EXPECT_NE(log.find(" qxsim: connection 1: run of endless.qxx (104 bytes): faulted, return value 0, "),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find(" qxsim: stopped\n"), std::string::npos) << log;
+}
+
+TEST_F(QxsimTest, KilledServerMidRunMakesTheWaitFail)
+{
+    BackgroundServer server(m_directory.path());
+    ASSERT_NE(server.port(), 0) << server.firstLine();
+    Protocol::SimClient client;
+    ASSERT_EQ(client.connect("127.0.0.1", server.port(), ""), Protocol::kOk) << client.lastError();
+    client.setReadTimeout(3s);
+    uint32_t handle = 0;
+    ASSERT_EQ(client.loadImage("endless.qxx", endlessProgram(), handle), Protocol::kOk);
+    ASSERT_EQ(client.run(), Protocol::kOk);
+    server.signal(SIGKILL);
+    EXPECT_EQ(client.waitOnTerminate(), Protocol::kErrConnectionLost);
+    EXPECT_EQ(client.lastError(), "the simulator server closed the connection");
+    int32_t value = 0;
+    EXPECT_EQ(client.returnValue(value), Protocol::kErrConnectionLost);
+}
+
+} // namespace
