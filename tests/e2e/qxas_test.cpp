@@ -54,29 +54,11 @@ char const* const k_program =
 char const* const k_macros = ".macro leave value\n        li r1, \\value\n        halt r1\n.endm\n";
 char const* const k_more_macros = ".macro leave42\n        leave 42\n.endm\n";
 
-std::string currentYear() {
-    std::time_t const now = std::time(nullptr);
-    char year[8] = "";
-    std::strftime(year, sizeof year, "%Y", std::localtime(&now));
-    return year;
-}
-
 std::string versionBanner() {
-    return "\nTool:          qxas Orvalis assembler\n"
-           "Distribution:  2.24\n"
-           "Build Version: 1.198.3.1 beta at Wed Feb 28 17:47:09 GMT 2007 on linux_x86_64\n"
-           "\n"
-           "     Copyright (c) Orvalis Technologies 2002-" +
-           currentYear() +
-           ".\n"
-           "     All rights reserved.\n"
-           "\n"
-           "\n"
-           "qxas is part of the Orvalis accelerator software kit.\n"
-           "It assembles tev source files into qxx executables.\n"
-           "Report problems to your Orvalis support contact.\n"
-           "\n"
-           "\n";
+    return TestSupport::versionBanner("qxas Orvalis assembler",
+                                      "qxas is part of the Orvalis accelerator software kit.\n"
+                                      "It assembles tev source files into qxx executables.\n"
+                                      "Report problems to your Orvalis support contact.\n");
 }
 
 // The test configuration with one key of the VORN node replaced.

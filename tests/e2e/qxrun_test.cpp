@@ -24,29 +24,11 @@ namespace {
 using Environment = std::vector<std::pair<std::string, std::string>>;
 using Calls = std::vector<std::string>;
 
-std::string currentYear() {
-    std::time_t const now = std::time(nullptr);
-    char year[8] = "";
-    std::strftime(year, sizeof year, "%Y", std::localtime(&now));
-    return year;
-}
-
 std::string versionBanner() {
-    return "\nTool:          qxrun Orvalis loader utility\n"
-           "Distribution:  2.24\n"
-           "Build Version: 1.198.3.1 beta at Wed Feb 28 17:47:09 GMT 2007 on linux_x86_64\n"
-           "\n"
-           "     Copyright (c) Orvalis Technologies 2002-" +
-           currentYear() +
-           ".\n"
-           "     All rights reserved.\n"
-           "\n"
-           "\n"
-           "qxrun is part of the Orvalis accelerator software kit.\n"
-           "It loads a qxx executable onto an accelerator processor and runs it.\n"
-           "Report problems to your Orvalis support contact.\n"
-           "\n"
-           "\n";
+    return TestSupport::versionBanner("qxrun Orvalis loader utility",
+                                      "qxrun is part of the Orvalis accelerator software kit.\n"
+                                      "It loads a qxx executable onto an accelerator processor and runs it.\n"
+                                      "Report problems to your Orvalis support contact.\n");
 }
 
 // The calls of a run without failure, each prefixed with the variant.

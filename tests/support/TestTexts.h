@@ -3,6 +3,9 @@
 #ifndef TESTS_SUPPORT_TESTTEXTS_H
 #define TESTS_SUPPORT_TESTTEXTS_H
 
+#include <ctime>
+#include <string>
+
 namespace TestSupport {
 
 // One chip with a VORN node carrying every architecture key, and a memory node.
@@ -67,6 +70,22 @@ inline char const* const k_qxrunUsage =
     "--host           Which host the simulator is running on, default: localhost\n"
     "--sim       (-s) Connect to the simulator\n"
     "--qxtrace        Set file name for trace output and enabled trace\n";
+
+// The version banner of a tool of the kit: its tool line (after "Tool:")
+// and its notice lines, around the fixed build and copyright lines.
+inline std::string versionBanner(std::string const& tool, std::string const& notice) {
+    std::time_t const now = std::time(nullptr);
+    char year[8] = "";
+    std::strftime(year, sizeof year, "%Y", std::localtime(&now));
+    return "\nTool:          " + tool + "\n"
+           "Distribution:  2.24\n"
+           "Build Version: 1.198.3.1 beta at Wed Feb 28 17:47:09 GMT 2007 on linux_x86_64\n"
+           "\n"
+           "     Copyright (c) Orvalis Technologies 2002-" + std::string(year) + ".\n"
+           "     All rights reserved.\n"
+           "\n"
+           "\n" + notice + "\n\n";
+}
 
 }  // namespace TestSupport
 
