@@ -39,6 +39,8 @@ char const* const s_texts[] = {
     "unknown event",
     "not supported",
     "internal error of the host library",
+    "connection to the simulator server lost",
+    "no such connection",
 };
 
 static_assert(sizeof s_texts / sizeof s_texts[0] == QXAPI_ERR_LAST + 1, "one text per error code");

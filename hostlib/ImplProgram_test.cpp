@@ -235,9 +235,12 @@ TEST_F(ImplProgram, HardwarePathReportsTheMissingDeviceNode)
 TEST_F(ImplProgram, OtherHostsAndBadConfigurationsRefuseToConnect)
 {
     QXAPI_handle handle = do_new(QXAPI_LOAD_DIRECT);
-    EXPECT_EQ(do_connect(handle, "simbox", 0), QXAPI_ERR_HOST_UNSUPPORTED);
+    // Other hosts are simulator servers; nothing listens on port 1.
+    ::setenv("QXSIM_PORT", "1", 1);
+    EXPECT_EQ(do_connect(handle, "127.0.0.1", 0), QXAPI_ERR_HOST_UNSUPPORTED);
+    ::unsetenv("QXSIM_PORT");
     EXPECT_EQ(errorString(handle, QXAPI_ERR_HOST_UNSUPPORTED),
-              "simulator not available: simulator server support is not available for host simbox");
+              "simulator not available: cannot connect to 127.0.0.1 port 1: connect: Connection refused");
     ::setenv("QX_SIM_CHIPS", "0", 1);
     testing::internal::CaptureStderr();
     EXPECT_EQ(do_connect(handle, "localhost", 0), QXAPI_ERR_CONFIGURATION);

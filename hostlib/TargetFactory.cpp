@@ -4,6 +4,8 @@
 #include "hostlib/Diagnostics.h"
 #include "hostlib/EmbeddedTarget.h"
 #include "hostlib/NodeConfiguration.h"
+#include "hostlib/RemoteTarget.h"
+#include "protocol/SimClient.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +17,7 @@ namespace {
 char const* const s_local_host = "localhost";
 unsigned const s_max_chips = 16;
 
-// The number of chips of the embedded simulator: QX_SIM_CHIPS, default 1.
+// The number of chips of a simulated connection: QX_SIM_CHIPS, default 1.
 bool simulatedChips(unsigned& chips, std::string& error)
 {
     chips = 1;
@@ -59,6 +61,24 @@ std::unique_ptr<Target> connectEmbedded(std::shared_ptr<TargetEvents> events, St
     return target;
 }
 
+// A qxsim server: one connection per chip, on QXSIM_PORT (default 7411)
+// with the token of QXSIM_TOKEN.
+std::unique_ptr<Target> connectRemote(char const* host, std::shared_ptr<TargetEvents> events, Status& status)
+{
+    std::string error;
+    unsigned chips = 1;
+    if (!simulatedChips(chips, error)) {
+        status = Status::error(QXAPI_ERR_CONFIGURATION, error);
+        return nullptr;
+    }
+    ServerAddress server;
+    server.host = host;
+    server.port = Protocol::SimClient::defaultPort();
+    server.token = Protocol::SimClient::defaultToken();
+    server.connectTimeout = Protocol::SimClient::kDefaultConnectTimeout;
+    return RemoteTarget::connect(server, chips, std::move(events), status);
+}
+
 } // namespace
 
 std::unique_ptr<Target> connectTarget(char const* host, uint32_t instance, std::shared_ptr<TargetEvents> events,
@@ -66,9 +86,7 @@ std::unique_ptr<Target> connectTarget(char const* host, uint32_t instance, std::
 {
     if (host == nullptr) return connectHardware(instance, status);
     if (std::strcmp(host, s_local_host) == 0) return connectEmbedded(std::move(events), status);
-    status = Status::error(QXAPI_ERR_HOST_UNSUPPORTED,
-                           "simulator server support is not available for host " + std::string(host));
-    return nullptr;
+    return connectRemote(host, std::move(events), status);
 }
 
 } // namespace HostLib

@@ -1,6 +1,6 @@
 // Makes the back end of a connection from the host given to connect:
 // null selects the hardware, "localhost" the simulator inside this
-// library. Further back ends are added here.
+// library, any other host a qxsim server there (QXSIM_PORT, QXSIM_TOKEN).
 #ifndef HOSTLIB_TARGETFACTORY_H
 #define HOSTLIB_TARGETFACTORY_H
 

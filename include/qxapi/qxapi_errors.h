@@ -40,8 +40,10 @@
 #define QXAPI_ERR_BAD_EVENT 28            /* unknown event code */
 #define QXAPI_ERR_NOT_SUPPORTED 29        /* the call is not supported on this connection */
 #define QXAPI_ERR_INTERNAL 30             /* the library failed inside (out of host resources) */
+#define QXAPI_ERR_CONNECTION_LOST 31      /* the connection to the simulator server broke or it stopped answering */
+#define QXAPI_ERR_NO_CONNECTION 32        /* no connection of the handle has that id */
 
 /* The highest code defined above. */
-#define QXAPI_ERR_LAST QXAPI_ERR_INTERNAL
+#define QXAPI_ERR_LAST QXAPI_ERR_NO_CONNECTION
 
 #endif /* QXAPI_QXAPI_ERRORS_H */

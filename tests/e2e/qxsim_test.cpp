@@ -18,10 +18,12 @@
 #include "assembler/Assembler.h"
 #include "protocol/SimClient.h"
 #include "qxx/QxxWriter.h"
+#include "tests/support/BackgroundServer.h"
 #include "tests/support/Subprocess.h"
 #include "tests/support/TemporaryDirectory.h"
 #include "tests/support/TestTexts.h"
 
+using TestSupport::BackgroundServer;
 using TestSupport::Subprocess;
 using TestSupport::TemporaryDirectory;
 using namespace std::chrono_literals;
@@ -75,76 +77,6 @@ protected:
     TemporaryDirectory m_directory;
 };
 
-// qxsim serving in the background: started on a free port, the port read
-// from the line it prints once it listens.
-class BackgroundServer {
-public:
-    explicit BackgroundServer(std::string const& home)
-    {
-        int out[2];
-        if (::pipe(out) != 0) return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::dup2(out[1], 1);
-            std::string const log = home + "/qxsim.log";
-            int const err = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ::dup2(err, 2);
-            ::close(out[0]);
-            ::close(out[1]);
-            ::setenv("HOME", home.c_str(), 1);
-            ::setenv("QXPATH", home.c_str(), 1);
-            ::execl(QXSIM_PATH, "qxsim", "--port", "0", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        m_out = out[0];
-        readPort();
-    }
-    ~BackgroundServer()
-    {
-        if (m_pid > 0 && !m_reaped) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-        if (m_out >= 0) ::close(m_out);
-    }
-
-    uint16_t port() const { return m_port; }
-    std::string const& firstLine() const { return m_line; }
-    void signal(int number) const { ::kill(m_pid, number); }
-
-    // The exit status, or -1 when it did not exit within limit or by a signal.
-    int waitForExit(std::chrono::milliseconds limit)
-    {
-        auto const deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_reaped = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return -1;
-    }
-
-private:
-    void readPort()
-    {
-        char c = 0;
-        while (::read(m_out, &c, 1) == 1 && c != '\n')
-            m_line += c;
-        std::string const prefix = "qxsim: listening on 127.0.0.1:";
-        if (m_line.rfind(prefix, 0) == 0) m_port = static_cast<uint16_t>(std::stoi(m_line.substr(prefix.size())));
-    }
-
-    pid_t m_pid = -1;
-    int m_out = -1;
-    bool m_reaped = false;
-    uint16_t m_port = 0;
-    std::string m_line;
-};
-
 TEST_F(QxsimTest, HelpVersionAndOptionErrors)
 {
     struct Case {
@@ -185,7 +117,7 @@ TEST_F(QxsimTest, VersionPrintsTheBanner)
 
 TEST_F(QxsimTest, SigtermMidRunEndsCleanlyAndTheWaitFails)
 {
-    BackgroundServer server(m_directory.path());
+    BackgroundServer server(QXSIM_PATH, m_directory.path());
     ASSERT_NE(server.port(), 0) << server.firstLine();
     Protocol::SimClient client;
     ASSERT_EQ(client.connect("127.0.0.1", server.port(), ""), Protocol::kOk) << client.lastError();
@@ -205,7 +137,7 @@ TEST_F(QxsimTest, SigtermMidRunEndsCleanlyAndTheWaitFails)
 
 TEST_F(QxsimTest, KilledServerMidRunMakesTheWaitFail)
 {
-    BackgroundServer server(m_directory.path());
+    BackgroundServer server(QXSIM_PATH, m_directory.path());
     ASSERT_NE(server.port(), 0) << server.firstLine();
     Protocol::SimClient client;
     ASSERT_EQ(client.connect("127.0.0.1", server.port(), ""), Protocol::kOk) << client.lastError();

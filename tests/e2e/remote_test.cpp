@@ -1,0 +1,201 @@
+// End-to-end tests of qxrun --host: the real qxrun on the reference host
+// libraries drives a real qxsim on the loopback address (QXSIM_PORT names
+// its port). The sample programs must give the same output as the
+// embedded simulator (--sim), the trace file the same lines, and a server
+// that dies mid-run must end the wait instead of hanging qxrun.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <future>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "assembler/Assembler.h"
+#include "qxx/QxxWriter.h"
+#include "tests/support/BackgroundServer.h"
+#include "tests/support/Subprocess.h"
+#include "tests/support/TemporaryDirectory.h"
+
+using TestSupport::BackgroundServer;
+using TestSupport::Subprocess;
+using TestSupport::TemporaryDirectory;
+using namespace std::chrono_literals;
+
+namespace {
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+std::string readFile(std::string const& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The server and qxrun read the same copy of examples/target_device.cfg.
+class Remote : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_directory.write("target_device.cfg", readFile(std::string(QX_KIT_EXAMPLES_DIR) + "/target_device.cfg"));
+    }
+
+    // Assembles source text (or examples/NAME.qxs when source is empty)
+    // into NAME.qxx of the temporary directory.
+    std::string program(std::string const& name, std::string const& source = std::string())
+    {
+        std::string text = source;
+        if (text.empty()) text = readFile(std::string(QX_KIT_EXAMPLES_DIR) + "/" + name + ".qxs");
+        Qxx::QxxImage image;
+        std::vector<std::string> errors;
+        EXPECT_TRUE(Assembler::assemble({{name + ".qxs", text}}, Assembler::AssemblerOptions(), image, errors));
+        std::string const path = m_directory.file(name + ".qxx");
+        std::string error;
+        EXPECT_TRUE(Qxx::writeQxxFile(path, image, error)) << error;
+        return path;
+    }
+
+    Subprocess::Result qxrun(std::vector<std::string> const& arguments, Environment const& environment = {}) const
+    {
+        Subprocess run(QXRUN_PATH);
+        run.args(arguments)
+            .env("HOME", m_directory.path())
+            .env("QXPATH", m_directory.path())
+            .workingDirectory(m_directory.path())
+            .timeout(60s);
+#ifdef QX_KIT_SANITIZED
+        run.env("LD_LIBRARY_PATH", QX_HOSTLIB_LIBRARY_DIR);
+#else
+        run.unsetEnv("LD_LIBRARY_PATH");
+#endif
+        for (auto const& [name, value] : environment) run.env(name, value);
+        return run.run();
+    }
+
+    Subprocess::Result remote(BackgroundServer const& server, std::vector<std::string> arguments,
+                              Environment environment = {}) const
+    {
+        arguments.insert(arguments.begin(), {"--host", "127.0.0.1"});
+        environment.insert(environment.begin(), {"QXSIM_PORT", std::to_string(server.port())});
+        return qxrun(arguments, environment);
+    }
+
+    TemporaryDirectory m_directory;
+};
+
+TEST_F(Remote, SamplesPrintTheSameAsTheEmbeddedSimulator)
+{
+    BackgroundServer server(QXSIM_PATH, m_directory.path());
+    ASSERT_NE(server.port(), 0) << server.firstLine();
+    struct Case {
+        char const* name;
+        char const* out;
+    } const cases[] = {
+        {"constant", "Return value = 42\n"},   {"loop", "Return value = 5050\n"},
+        {"negative", "Return value = -7\n"},   {"semaphores", "Return value = 31\n"},
+        {"reduction", "Return value = 85344\n"},
+    };
+    for (Case const& c : cases) {
+        std::string const path = program(c.name);
+        Subprocess::Result const embedded = qxrun({"--sim", path});
+        Subprocess::Result const served = remote(server, {path});
+        EXPECT_EQ(embedded.out, c.out) << c.name;
+        EXPECT_EQ(served.out, c.out) << c.name;
+        EXPECT_EQ(served.err, "") << c.name;
+        EXPECT_EQ(served.exit_status, 1) << c.name;
+    }
+}
+
+TEST_F(Remote, TraceFileHasTheSameLinesAsTheEmbeddedSimulator)
+{
+    BackgroundServer server(QXSIM_PATH, m_directory.path());
+    ASSERT_NE(server.port(), 0) << server.firstLine();
+    std::string const path = program("loop");
+    Subprocess::Result const embedded = qxrun({"--qxtrace", "embedded.trc", "--sim", path});
+    Subprocess::Result const served = remote(server, {"--qxtrace", "served.trc", path});
+    EXPECT_EQ(served.out, "Return value = 5050\n");
+    EXPECT_EQ(served.exit_status, 1);
+    std::string const trace = m_directory.read("served.trc");
+    EXPECT_FALSE(trace.empty());
+    EXPECT_EQ(trace, m_directory.read("embedded.trc"));
+}
+
+// Eight clients at once, each running its share of programs one after
+// the other; every run must get its own program's value.
+TEST_F(Remote, ParallelClientsEachGetTheirOwnValues)
+{
+    BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--max-connections", "16"});
+    ASSERT_NE(server.port(), 0) << server.firstLine();
+    std::vector<std::pair<std::string, std::string>> const programs = {
+        {program("constant"), "Return value = 42\n"},
+        {program("negative"), "Return value = -7\n"},
+        {program("loop"), "Return value = 5050\n"},
+    };
+    int const clients = 8;
+    int const runs = 50;
+    std::vector<std::future<std::string>> results;
+    for (int client = 0; client < clients; ++client)
+        results.push_back(std::async(std::launch::async, [&, client] {
+            for (int run = 0; run < runs; ++run) {
+                auto const& [path, out] = programs[size_t(client + run) % programs.size()];
+                Subprocess::Result const result = remote(server, {path});
+                if (result.out != out || result.exit_status != 1)
+                    return "client " + std::to_string(client) + " run " + std::to_string(run) + ": " + result.out +
+                           result.err;
+            }
+            return std::string();
+        }));
+    for (auto& result : results) EXPECT_EQ(result.get(), "");
+}
+
+TEST_F(Remote, KilledServerEndsTheWaitAndTheReturnValueIsPrinted)
+{
+    BackgroundServer server(QXSIM_PATH, m_directory.path());
+    ASSERT_NE(server.port(), 0) << server.firstLine();
+    std::string const endless = program("endless", "loop: addi r1, r1, 1\n jmp loop\n");
+    auto run = std::async(std::launch::async, [&] { return remote(server, {endless}); });
+    std::this_thread::sleep_for(1s);
+    server.signal(SIGKILL);
+    Subprocess::Result const result = run.get();
+    EXPECT_FALSE(result.timed_out);
+    EXPECT_EQ(result.out, "Return value = 0\n");
+    EXPECT_EQ(result.err, "qxsim: chip 0: fault: lost the simulator server at 127.0.0.1:" +
+                              std::to_string(server.port()) + ": the simulator server closed the connection\n");
+    EXPECT_EQ(result.exit_status, 1);
+}
+
+TEST_F(Remote, UnreachableOrRefusingServersGiveTheConnectError)
+{
+    BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--token", "secret"});
+    ASSERT_NE(server.port(), 0) << server.firstLine();
+    std::string const path = program("constant");
+    std::string const at = "127.0.0.1:" + std::to_string(server.port());
+    struct Case {
+        char const* name;
+        Environment environment;
+        std::string error;
+    } const cases[] = {
+        {"wrong token", {{"QXSIM_TOKEN", "guess"}}, at + " refused: the token was refused"},
+        {"no token", {}, at + " refused: the token was refused"},
+        {"nobody listening", {{"QXSIM_TOKEN", "secret"}, {"QXSIM_PORT", "1"}},
+         "cannot connect to 127.0.0.1 port 1: connect: Connection refused"},
+    };
+    for (Case const& c : cases) {
+        Subprocess::Result const result = remote(server, {path}, c.environment);
+        EXPECT_EQ(result.out, "Error: cannot connect to instance 0 on host 127.0.0.1\n"
+                              "       simulator not available: " + c.error + "\n"
+                              "Cannot register application on chip 0\n"
+                              "Return value = 0\n")
+            << c.name;
+        EXPECT_EQ(result.exit_status, 0) << c.name;
+    }
+    Subprocess::Result const right = remote(server, {path}, {{"QXSIM_TOKEN", "secret"}});
+    EXPECT_EQ(right.out, "Return value = 42\n");
+}
+
+} // namespace

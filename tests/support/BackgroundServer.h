@@ -1,0 +1,45 @@
+// qxsim serving in the background for end-to-end tests: started on a free
+// port of the loopback address with a directory as HOME and QXPATH, its
+// port read from the line it prints once it listens, its standard error
+// in qxsim.log of that directory. The destructor kills it (SIGKILL).
+#ifndef TESTS_SUPPORT_BACKGROUNDSERVER_H
+#define TESTS_SUPPORT_BACKGROUNDSERVER_H
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace TestSupport {
+
+class BackgroundServer {
+public:
+    // arguments: more options after "--port 0".
+    BackgroundServer(std::string const& server, std::string const& home,
+                     std::vector<std::string> const& arguments = {});
+    ~BackgroundServer();
+    BackgroundServer(BackgroundServer const&) = delete;
+    BackgroundServer& operator=(BackgroundServer const&) = delete;
+
+    // 0 when the server did not start listening.
+    uint16_t port() const { return m_port; }
+    std::string const& firstLine() const { return m_line; }
+    void signal(int number) const;
+
+    // The exit status, or -1 when it did not exit within limit or by a signal.
+    int waitForExit(std::chrono::milliseconds limit);
+
+private:
+    void readPort();
+
+    pid_t m_pid = -1;
+    int m_out = -1;
+    bool m_reaped = false;
+    uint16_t m_port = 0;
+    std::string m_line;
+};
+
+}  // namespace TestSupport
+
+#endif  // TESTS_SUPPORT_BACKGROUNDSERVER_H
