@@ -130,7 +130,8 @@ TEST_F(ImplArguments, CallsCheckPointersRangesAndState)
         {"version null", [](QXAPI_handle h) { return do_version(h, 3, nullptr); }, QXAPI_ERR_NULL_POINTER},
         {"num_pes null", [](QXAPI_handle h) { return do_num_pes(h, 0, nullptr); }, QXAPI_ERR_NULL_POINTER},
         {"endianness null", [](QXAPI_handle h) { return do_endianness(h, 0, nullptr); }, QXAPI_ERR_NULL_POINTER},
-        {"private", [](QXAPI_handle h) { return do_switch_to_connection(h, 1); }, QXAPI_ERR_NOT_SUPPORTED},
+        {"unknown connection", [](QXAPI_handle h) { return do_switch_to_connection(h, 1); }, QXAPI_ERR_NO_CONNECTION},
+        {"unsupported private call", [](QXAPI_handle h) { return do_change_primary_event_dispatch(h, 1); }, QXAPI_ERR_NOT_SUPPORTED},
         {"loader null", [](QXAPI_handle h) { return do_get_loader(h, 0, nullptr); }, QXAPI_ERR_NULL_POINTER},
         {"loader", [&](QXAPI_handle h) { return do_get_loader(h, 0, &userData); }, QXAPI_OK},
     };

@@ -210,12 +210,44 @@ int do_get_error_string(QXAPI_handle handle, int code, char* buffer, int size)
     return QXAPI_OK;
 }
 
-// The private entry points serve connections to a simulator server.
-void do_set_reverse_notify_socket(QXAPI_handle, int) {}
+// The private entry points: the connection table and the call-back
+// address of the kit's own tools.
+void do_set_reverse_notify_socket(QXAPI_handle handle, int socket)
+{
+    withHandle(handle, [&](HandleState& state) {
+        state.setNotifySocket(socket);
+        return Status::ok();
+    });
+}
 
-int do_set_reverse_inet_address(QXAPI_handle handle, char const*) { return notSupported(handle); }
-int do_set_reverse_inet_port(QXAPI_handle handle, int) { return notSupported(handle); }
-int do_get_reverse_inet_port(QXAPI_handle handle, int*) { return notSupported(handle); }
+int do_set_reverse_inet_address(QXAPI_handle handle, char const* address)
+{
+    return withHandle(handle, [&](HandleState& state) {
+        if (address == nullptr) return nullPointer("address");
+        if (*address == '\0') return Status::error(QXAPI_ERR_BAD_ARGUMENT, "empty address");
+        state.setReverseAddress(address);
+        return Status::ok();
+    });
+}
+
+int do_set_reverse_inet_port(QXAPI_handle handle, int port)
+{
+    return withHandle(handle, [&](HandleState& state) {
+        if (port < 0 || port > 65535)
+            return Status::error(QXAPI_ERR_BAD_ARGUMENT, "port " + std::to_string(port) + " (0 to 65535)");
+        state.setReversePort(port);
+        return Status::ok();
+    });
+}
+
+int do_get_reverse_inet_port(QXAPI_handle handle, int* port)
+{
+    return withHandle(handle, [&](HandleState& state) {
+        if (port == nullptr) return nullPointer("port");
+        *port = state.reversePort();
+        return Status::ok();
+    });
+}
 
 // The simulator's Simulator::Processor of the chip, for the kit's tools.
 int do_get_loader(QXAPI_handle handle, uint32_t chip, void** loader)
@@ -230,10 +262,32 @@ int do_get_loader(QXAPI_handle handle, uint32_t chip, void** loader)
 }
 
 int do_change_primary_event_dispatch(QXAPI_handle handle, int) { return notSupported(handle); }
-int do_switch_to_connection(QXAPI_handle handle, int) { return notSupported(handle); }
-int do_initialize_connection(QXAPI_handle handle, char const*, uint32_t, int*) { return notSupported(handle); }
-int do_destroy_connection(QXAPI_handle handle, int) { return notSupported(handle); }
-int do_get_current_connection(QXAPI_handle handle, int*) { return notSupported(handle); }
+
+int do_switch_to_connection(QXAPI_handle handle, int connection)
+{
+    return withHandle(handle, [&](HandleState& state) { return state.switchToConnection(connection); });
+}
+
+int do_initialize_connection(QXAPI_handle handle, char const* host, uint32_t instance, int* connection)
+{
+    return withHandle(handle, [&](HandleState& state) {
+        if (connection == nullptr) return nullPointer("connection");
+        return state.initializeConnection(host, instance, *connection);
+    });
+}
+
+int do_destroy_connection(QXAPI_handle handle, int connection)
+{
+    return withHandle(handle, [&](HandleState& state) { return state.destroyConnection(connection); });
+}
+
+int do_get_current_connection(QXAPI_handle handle, int* connection)
+{
+    return withHandle(handle, [&](HandleState& state) {
+        if (connection == nullptr) return nullPointer("connection");
+        return state.currentConnection(*connection);
+    });
+}
 int do_runtime_malloc(QXAPI_handle handle, uint32_t, uint32_t, uint64_t*) { return notSupported(handle); }
 int do_allocate_program_section(QXAPI_handle handle, uint32_t, uint32_t, uint64_t*) { return notSupported(handle); }
 int do_allocate_static_program_section(QXAPI_handle handle, uint32_t, uint32_t, uint64_t*)
