@@ -14,25 +14,17 @@
 #include <utility>
 #include <vector>
 
-#include "assembler/Assembler.h"
-#include "qxx/QxxWriter.h"
+#include "tests/support/KitRuns.h"
 #include "tests/support/Subprocess.h"
 #include "tests/support/TemporaryDirectory.h"
 
+using TestSupport::Environment;
+using TestSupport::readFile;
 using TestSupport::Subprocess;
 using TestSupport::TemporaryDirectory;
 using namespace std::chrono_literals;
 
 namespace {
-
-using Environment = std::vector<std::pair<std::string, std::string>>;
-
-std::string readFile(std::string const& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> lines(std::string const& text) {
     std::vector<std::string> result;
@@ -49,36 +41,14 @@ protected:
         m_directory.write("cfg/target_device.cfg", m_configuration);
     }
 
-    // Assembles source text (or examples/NAME.qxs when source is empty)
-    // into NAME.qxx of the temporary directory.
-    std::string program(std::string const& name, std::string const& source = std::string()) {
-        std::string text = source;
-        if (text.empty()) text = readFile(std::string(QX_KIT_EXAMPLES_DIR) + "/" + name + ".qxs");
-        Qxx::QxxImage image;
-        std::vector<std::string> errors;
-        EXPECT_TRUE(Assembler::assemble({{name + ".qxs", text}}, Assembler::AssemblerOptions(), image, errors));
-        std::string const path = m_directory.file(name + ".qxx");
-        std::string error;
-        EXPECT_TRUE(Qxx::writeQxxFile(path, image, error)) << error;
-        return path;
+    std::string program(std::string const& name, std::string const& source = std::string()) const
+    {
+        return TestSupport::assembleProgram(m_directory, name, source);
     }
 
-    Subprocess::Result qxrun(std::vector<std::string> const& arguments, Environment const& environment = {}) {
-        Subprocess run(QXRUN_PATH);
-        run.args(arguments)
-            .env("HOME", m_directory.path())
-            .env("QXPATH", m_directory.file("cfg"))
-            .workingDirectory(m_directory.path())
-            .timeout(60s);
-#ifdef QX_KIT_SANITIZED
-        // The sanitizers' dlopen interceptor hides the framework's run
-        // path from the dynamic loader; sanitized builds name the directory.
-        run.env("LD_LIBRARY_PATH", QX_HOSTLIB_LIBRARY_DIR);
-#else
-        run.unsetEnv("LD_LIBRARY_PATH");
-#endif
-        for (auto const& [name, value] : environment) run.env(name, value);
-        return run.run();
+    Subprocess::Result qxrun(std::vector<std::string> const& arguments, Environment const& environment = {}) const
+    {
+        return TestSupport::runQxrun(m_directory, m_directory.file("cfg"), arguments, environment);
     }
 
     TemporaryDirectory m_directory;

@@ -14,28 +14,19 @@
 #include <utility>
 #include <vector>
 
-#include "assembler/Assembler.h"
-#include "qxx/QxxWriter.h"
 #include "tests/support/BackgroundServer.h"
+#include "tests/support/KitRuns.h"
 #include "tests/support/Subprocess.h"
 #include "tests/support/TemporaryDirectory.h"
 
 using TestSupport::BackgroundServer;
+using TestSupport::Environment;
+using TestSupport::readFile;
 using TestSupport::Subprocess;
 using TestSupport::TemporaryDirectory;
 using namespace std::chrono_literals;
 
 namespace {
-
-using Environment = std::vector<std::pair<std::string, std::string>>;
-
-std::string readFile(std::string const& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The server and qxrun read the same copy of examples/target_device.cfg.
 class Remote : public ::testing::Test {
@@ -45,36 +36,14 @@ protected:
         m_directory.write("target_device.cfg", readFile(std::string(QX_KIT_EXAMPLES_DIR) + "/target_device.cfg"));
     }
 
-    // Assembles source text (or examples/NAME.qxs when source is empty)
-    // into NAME.qxx of the temporary directory.
-    std::string program(std::string const& name, std::string const& source = std::string())
+    std::string program(std::string const& name, std::string const& source = std::string()) const
     {
-        std::string text = source;
-        if (text.empty()) text = readFile(std::string(QX_KIT_EXAMPLES_DIR) + "/" + name + ".qxs");
-        Qxx::QxxImage image;
-        std::vector<std::string> errors;
-        EXPECT_TRUE(Assembler::assemble({{name + ".qxs", text}}, Assembler::AssemblerOptions(), image, errors));
-        std::string const path = m_directory.file(name + ".qxx");
-        std::string error;
-        EXPECT_TRUE(Qxx::writeQxxFile(path, image, error)) << error;
-        return path;
+        return TestSupport::assembleProgram(m_directory, name, source);
     }
 
     Subprocess::Result qxrun(std::vector<std::string> const& arguments, Environment const& environment = {}) const
     {
-        Subprocess run(QXRUN_PATH);
-        run.args(arguments)
-            .env("HOME", m_directory.path())
-            .env("QXPATH", m_directory.path())
-            .workingDirectory(m_directory.path())
-            .timeout(60s);
-#ifdef QX_KIT_SANITIZED
-        run.env("LD_LIBRARY_PATH", QX_HOSTLIB_LIBRARY_DIR);
-#else
-        run.unsetEnv("LD_LIBRARY_PATH");
-#endif
-        for (auto const& [name, value] : environment) run.env(name, value);
-        return run.run();
+        return TestSupport::runQxrun(m_directory, m_directory.path(), arguments, environment);
     }
 
     Subprocess::Result remote(BackgroundServer const& server, std::vector<std::string> arguments,
