@@ -62,15 +62,7 @@ TEST_F(Kit, HostLibrariesLieBesideTheFramework) {
 }
 
 TEST_F(Kit, SamplesPrintTheirReturnValue) {
-    struct Case {
-        char const* name;
-        char const* out;
-    } const cases[] = {
-        {"constant", "Return value = 42\n"},   {"loop", "Return value = 5050\n"},
-        {"negative", "Return value = -7\n"},   {"semaphores", "Return value = 31\n"},
-        {"reduction", "Return value = 85344\n"},
-    };
-    for (Case const& c : cases) {
+    for (TestSupport::ExampleResult const& c : TestSupport::k_exampleResults) {
         Subprocess::Result const result = qxrun({"--sim", program(c.name)});
         EXPECT_EQ(result.out, c.out) << c.name;
         EXPECT_EQ(result.err, "") << c.name;

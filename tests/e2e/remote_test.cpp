@@ -61,15 +61,7 @@ TEST_F(Remote, SamplesPrintTheSameAsTheEmbeddedSimulator)
 {
     BackgroundServer server(QXSIM_PATH, m_directory.path());
     ASSERT_NE(server.port(), 0) << server.firstLine();
-    struct Case {
-        char const* name;
-        char const* out;
-    } const cases[] = {
-        {"constant", "Return value = 42\n"},   {"loop", "Return value = 5050\n"},
-        {"negative", "Return value = -7\n"},   {"semaphores", "Return value = 31\n"},
-        {"reduction", "Return value = 85344\n"},
-    };
-    for (Case const& c : cases) {
+    for (TestSupport::ExampleResult const& c : TestSupport::k_exampleResults) {
         std::string const path = program(c.name);
         Subprocess::Result const embedded = qxrun({"--sim", path});
         Subprocess::Result const served = remote(server, {path});

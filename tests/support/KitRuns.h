@@ -25,6 +25,18 @@ namespace TestSupport {
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
+// What qxrun prints for each sample program of examples/ (the reduction
+// for the 64 PEs of the example configuration).
+struct ExampleResult {
+    char const* name;
+    char const* out;
+};
+inline ExampleResult const k_exampleResults[] = {
+    {"constant", "Return value = 42\n"},   {"loop", "Return value = 5050\n"},
+    {"negative", "Return value = -7\n"},   {"semaphores", "Return value = 31\n"},
+    {"reduction", "Return value = 85344\n"},
+};
+
 inline std::string readFile(std::string const& path)
 {
     std::ifstream in(path, std::ios::binary);
