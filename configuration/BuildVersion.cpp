@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 
 namespace Configuration {
 
@@ -59,6 +60,12 @@ char* itoa(int value, char* buffer, int base) {
         default: std::sprintf(buffer, "%0X", static_cast<unsigned>(value)); break;
     }
     return buffer;
+}
+
+void printToolVersion(char const* buildVersion, char const* title, char const* version, char const* notice) {
+    BuildVersion::initialise(buildVersion);
+    std::unique_ptr<char[]> const banner(BuildVersion::getBuildVersion(title, version));
+    std::printf("%s\n%s\n\n", banner.get(), notice);
 }
 
 }  // namespace Configuration

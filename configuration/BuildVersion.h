@@ -26,6 +26,11 @@ public:
 // returns buffer (null for a null buffer). The buffer size is not checked.
 char* itoa(int value, char* buffer, int base);
 
+// Prints a tool's version banner on standard output: the banner of the
+// title and version, a blank line, the tool's notice lines and two more
+// newlines. The build version is recorded first.
+void printToolVersion(char const* buildVersion, char const* title, char const* version, char const* notice);
+
 }  // namespace Configuration
 
 #endif  // CONFIGURATION_BUILDVERSION_H

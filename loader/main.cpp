@@ -133,9 +133,7 @@ bool takeExecutablePath(int argc, char** argv, RunSettings& settings) {
 }
 
 void printVersion() {
-    Configuration::BuildVersion::initialise(s_build_version);
-    std::unique_ptr<char[]> const banner(Configuration::BuildVersion::getBuildVersion(s_title, s_tool_version));
-    std::printf("%s\n%s\n\n", banner.get(), s_notice);
+    Configuration::printToolVersion(s_build_version, s_title, s_tool_version, s_notice);
 }
 
 void connect(QXAPI_handle handle, RunSettings const& settings, bool& success) {

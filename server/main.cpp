@@ -56,9 +56,7 @@ void installSignalHandlers(int stopFd)
 
 void printVersion()
 {
-    Configuration::BuildVersion::initialise(s_build_version);
-    std::unique_ptr<char[]> const banner(Configuration::BuildVersion::getBuildVersion(s_title, s_tool_version));
-    std::printf("%s\n%s\n\n", banner.get(), s_notice);
+    Configuration::printToolVersion(s_build_version, s_title, s_tool_version, s_notice);
 }
 
 int serve(SimServer::ServerSettings const& settings)

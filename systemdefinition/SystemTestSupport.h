@@ -24,56 +24,9 @@
 
 #include "configuration/CommandOptions.h"
 #include "generic/Exception.h"
+#include "tests/support/TestTexts.h"
 
 namespace SystemTest {
-
-// One chip chip0 with the VORN node core0 (ID 0, with a complete
-// architecture) and the memory node mem0 (ID 1).
-inline std::string const& exampleConfig() {
-    static std::string const text =
-        "system.chips[] = chip0\n"
-        "system.chip-ids[] = 0\n"
-        "system.interrupt-target = 0\n"
-        "system.chip-id-size = 4\n"
-        "system.node-id-size = 4\n"
-        "chip-id = 0\n"
-        "node-id = 0\n"
-        "system.chip0.nodes[] = core0,mem0\n"
-        "system.chip0.node-ids[] = 0,1\n"
-        "system.chip0.core0.node-type = vorn\n"
-        "system.chip0.core0.asm.level = 2\n"
-        "system.chip0.core0.abi.level = 1\n"
-        "system.chip0.core0.endianness = little\n"
-        "system.chip0.core0.total-number-pes = 64\n"
-        "system.chip0.core0.number-pio = 1\n"
-        "system.chip0.core0.number-sio = 1\n"
-        "system.chip0.core0.mono-stack-size = 4096\n"
-        "system.chip0.core0.mono-heap-size = 8192\n"
-        "system.chip0.core0.poly-stack-size = 256\n"
-        "system.chip0.core0.mono-memory-size = 65536\n"
-        "system.chip0.core0.mono-memory-start = 0\n"
-        "system.chip0.core0.mono-registers-size = 128\n"
-        "system.chip0.core0.poly-memory-size = 4096\n"
-        "system.chip0.core0.poly-registers-size = 128\n"
-        "system.chip0.core0.enable-stack-size = 32\n"
-        "system.chip0.core0.number-semaphores = 8\n"
-        "system.chip0.core0.number-threads = 4\n"
-        "system.chip0.core0.mono-alignment = 2\n"
-        "system.chip0.core0.poly-alignment = 2\n"
-        "system.chip0.core0.mono-stack-alignment = 8\n"
-        "system.chip0.core0.poly-stack-alignment = 8\n"
-        "system.chip0.core0.instruction-set = iset0\n"
-        "system.chip0.core0.instruction-size = 8\n"
-        "system.chip0.core0.register-natural-align = 1\n"
-        "system.chip0.core0.memory-natural-align = 1\n"
-        "system.chip0.core0.gsu-address = 0x4000\n"
-        "system.chip0.core0.PIO-flush-left[] = 1,2\n"
-        "system.chip0.core0.PIO-flush-right[] = 3,4\n"
-        "system.chip0.core0.name = demo\n"
-        "system.chip0.core0.memory-proximity[] = 0,1\n"
-        "system.chip0.mem0.node-type = memory\n";
-    return text;
-}
 
 // The name of a configuration line: the text before "=" and before a
 // list declaration's "[", trimmed.
@@ -100,6 +53,18 @@ inline std::string withLine(std::string const& text, std::string const& key, std
     }
     if (!replaced && !line.empty()) result += line + "\n";
     return result;
+}
+
+// One chip chip0 with the VORN node core0 (ID 0, with a complete
+// architecture, the asm and abi subsets and the instruction set "iset0")
+// and the memory node mem0 (ID 1): the end-to-end tests' configuration.
+inline std::string const& exampleConfig() {
+    static std::string const text =
+        withLine(TestSupport::k_systemConfiguration, "system.chip0.core0.instruction-set",
+                 "system.chip0.core0.instruction-set = iset0") +
+        "system.chip0.core0.asm.level = 2\n"
+        "system.chip0.core0.abi.level = 1\n";
+    return text;
 }
 
 // A target_device.cfg with the given text in a fresh temporary directory,
