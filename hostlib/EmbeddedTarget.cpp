@@ -1,56 +1,34 @@
 #include "hostlib/EmbeddedTarget.h"
 
-#include <atomic>
-#include <condition_variable>
+#include "hostlib/RunWatch.h"
+
 #include <mutex>
-#include <thread>
 
 namespace HostLib {
 
 using Simulator::ProcessorState;
 
-// `running` is true from a successful start until the watcher has
-// reported the end of that run; wait() waits for it to fall. The watcher
-// reports the end only once the start has been reported (`announced`).
-struct EmbeddedTarget::Chip {
-    uint32_t number = 0;
+// A chip: its runner and the watch of its runs.
+struct EmbeddedTarget::Chip : RunWatch {
     std::unique_ptr<Simulator::ProcessorRunner> runner;
-    std::shared_ptr<TargetEvents> events;
-
-    mutable std::mutex mutex;
-    std::condition_variable ended;
-    bool running = false;
-    bool announced = false;
-    ProgramEnd last;
-    std::thread watcher;
-    std::atomic<std::thread::id> watcherId{};
 
     Simulator::Processor& processor() { return runner->processor(); }
     Simulator::Processor const& processor() const { return runner->processor(); }
-    bool onWatcherThread() const { return watcherId.load() == std::this_thread::get_id(); }
 };
 
 namespace {
 
 using Chip = EmbeddedTarget::Chip;
 
-// Waits for the run on the runner's worker, then reports its end.
-void watch(std::shared_ptr<Chip> chip)
+// Waits for the run on the runner's worker and gives its end.
+ProgramEnd endOfRun(Chip& chip)
 {
     ProgramEnd end;
-    end.chip = chip->number;
-    end.state = chip->runner->wait();
-    end.returnValue = chip->processor().returnValue();
-    end.faultText = chip->processor().faultText();
-    {
-        std::unique_lock<std::mutex> lock(chip->mutex);
-        chip->last = end;
-        chip->ended.wait(lock, [&chip] { return chip->announced; });
-    }
-    if (chip->events) chip->events->programEnded(end);
-    std::lock_guard<std::mutex> lock(chip->mutex);
-    chip->running = false;
-    chip->ended.notify_all();
+    end.chip = chip.number;
+    end.state = chip.runner->wait();
+    end.returnValue = chip.processor().returnValue();
+    end.faultText = chip.processor().faultText();
+    return end;
 }
 
 Status failure(int code, std::string const& error) { return Status::error(code, error); }
@@ -82,13 +60,7 @@ EmbeddedTarget::~EmbeddedTarget()
 {
     for (std::shared_ptr<Chip> const& chip : m_chips) {
         if (chip->runner->active()) chip->runner->abort();
-        if (!chip->watcher.joinable()) continue;
-        // A callback that deletes its own handle runs on the watcher: it
-        // cannot join itself, and the watcher keeps its chip alive.
-        if (chip->onWatcherThread())
-            chip->watcher.detach();
-        else
-            chip->watcher.join();
+        chip->releaseWatcher();
     }
 }
 
@@ -136,18 +108,9 @@ Status EmbeddedTarget::run(uint32_t chip, Simulator::RunLimits const& limits)
             int const code = slot->processor().state() == ProcessorState::Empty ? QXAPI_ERR_NO_PROGRAM : QXAPI_ERR_BUSY;
             return failure(code, error);
         }
-        // The previous watcher has reported its run (running was false).
-        if (slot->watcher.joinable()) slot->watcher.join();
-        slot->running = true;
-        slot->announced = false;
-        slot->watcher = std::thread(watch, slot);
-        slot->watcherId.store(slot->watcher.get_id());
+        slot->startWatcher([slot] { return endOfRun(*slot); });
     }
-    // Reported without the lock, so that a callback may use the chip.
-    if (slot->events) slot->events->programStarted(chip);
-    std::lock_guard<std::mutex> lock(slot->mutex);
-    slot->announced = true;
-    slot->ended.notify_all();
+    slot->announceStart();
     return Status::ok();
 }
 
@@ -169,8 +132,7 @@ ProcessorState EmbeddedTarget::wait(uint32_t chip)
     Chip& slot = *m_chips[chip];
     // On the watcher (an end event's callback) the run has ended already.
     if (slot.onWatcherThread()) return slot.runner->wait();
-    std::unique_lock<std::mutex> lock(slot.mutex);
-    slot.ended.wait(lock, [&slot] { return !slot.running; });
+    slot.awaitEnd();
     return slot.processor().state();
 }
 

@@ -1,41 +1,26 @@
 #include "hostlib/RemoteTarget.h"
 
+#include "hostlib/RunWatch.h"
 #include "protocol/SimClient.h"
 #include "qxx/QxxWriter.h"
 
-#include <atomic>
-#include <condition_variable>
 #include <limits>
 #include <mutex>
-#include <thread>
 
 namespace HostLib {
 
 using Simulator::ProcessorState;
 
-// `running` is true from a successful start until the watcher has
-// reported the end of that run; wait() waits for it to fall. The watcher
-// reports the end only once the start has been reported (`announced`).
-// `aborting` turns the stop that abort() asks for into a fault.
-struct RemoteTarget::Chip {
-    uint32_t number = 0;
+// A chip: its connection and the watch of its runs. `aborting` turns the
+// stop that abort() asks for into a fault.
+struct RemoteTarget::Chip : RunWatch {
     std::string server;  // host:port, for messages
     Protocol::SimClient client;
     Simulator::ProcessorConfig config;
-    std::shared_ptr<TargetEvents> events;
 
-    mutable std::mutex mutex;
-    std::condition_variable ended;
-    bool running = false;
-    bool announced = false;
     bool aborting = false;
     bool loaded = false;
     bool tracing = false;
-    ProgramEnd last;
-    std::thread watcher;
-    std::atomic<std::thread::id> watcherId{};
-
-    bool onWatcherThread() const { return watcherId.load() == std::this_thread::get_id(); }
 
     // Under the mutex.
     ProcessorState currentState() const
@@ -152,21 +137,6 @@ ProgramEnd endOfRun(Chip& chip, int code)
     return end;
 }
 
-// Waits for the run on the server, then reports its end.
-void watch(std::shared_ptr<Chip> chip)
-{
-    ProgramEnd const end = endOfRun(*chip, chip->client.waitOnTerminate());
-    {
-        std::unique_lock<std::mutex> lock(chip->mutex);
-        chip->last = end;
-        chip->ended.wait(lock, [&chip] { return chip->announced; });
-    }
-    if (chip->events) chip->events->programEnded(end);
-    std::lock_guard<std::mutex> lock(chip->mutex);
-    chip->running = false;
-    chip->ended.notify_all();
-}
-
 Status connectChip(Chip& chip, ServerAddress const& server)
 {
     int const code = chip.client.connect(server.host, server.port, server.token, server.connectTimeout);
@@ -202,14 +172,7 @@ RemoteTarget::~RemoteTarget()
 {
     for (uint32_t chip = 0; chip < m_chips.size(); ++chip) {
         abort(chip);
-        Chip& slot = *m_chips[chip];
-        if (!slot.watcher.joinable()) continue;
-        // A callback that deletes its own handle runs on the watcher: it
-        // cannot join itself, and the watcher keeps its chip alive.
-        if (slot.onWatcherThread())
-            slot.watcher.detach();
-        else
-            slot.watcher.join();
+        m_chips[chip]->releaseWatcher();
     }
 }
 
@@ -271,19 +234,10 @@ Status RemoteTarget::run(uint32_t chip, Simulator::RunLimits const&)
     if (started.failed()) return started;
     {
         std::lock_guard<std::mutex> lock(slot->mutex);
-        // The previous watcher has reported its run (running was false).
-        if (slot->watcher.joinable()) slot->watcher.join();
-        slot->running = true;
-        slot->announced = false;
         slot->aborting = false;
-        slot->watcher = std::thread(watch, slot);
-        slot->watcherId.store(slot->watcher.get_id());
+        slot->startWatcher([slot] { return endOfRun(*slot, slot->client.waitOnTerminate()); });
     }
-    // Reported without the lock, so that a callback may use the chip.
-    if (slot->events) slot->events->programStarted(chip);
-    std::lock_guard<std::mutex> lock(slot->mutex);
-    slot->announced = true;
-    slot->ended.notify_all();
+    slot->announceStart();
     return Status::ok();
 }
 
@@ -313,11 +267,10 @@ void RemoteTarget::abort(uint32_t chip)
 ProcessorState RemoteTarget::wait(uint32_t chip)
 {
     Chip& slot = *m_chips[chip];
-    std::unique_lock<std::mutex> lock(slot.mutex);
     // On the watcher (an end event's callback) the run has ended already.
-    if (slot.onWatcherThread()) return slot.last.state;
-    slot.ended.wait(lock, [&slot] { return !slot.running; });
-    return slot.currentState();
+    if (!slot.onWatcherThread()) slot.awaitEnd();
+    std::lock_guard<std::mutex> lock(slot.mutex);
+    return slot.onWatcherThread() ? slot.last.state : slot.currentState();
 }
 
 ProcessorState RemoteTarget::state(uint32_t chip) const
