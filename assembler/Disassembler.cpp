@@ -54,7 +54,37 @@ void writeHeader(std::ostream& out, Qxx::QxxImage const& image, LabelMap const& 
             out << kIndent << ".equ " << symbol.name << ", " << hex(symbol.value) << "\n";
 }
 
-void writeCode(std::ostream& out, Qxx::QxxImage const& image, LabelMap const& labels)
+// Whether the assembler takes the instruction as written: its registers
+// exist and a branch target is an instruction of the code.
+bool assemblesAsWritten(Simulator::Fields const& fields, Qxx::Section const& code,
+                        Simulator::RegisterCounts const& registers)
+{
+    if (!Simulator::checkFields(fields, registers))
+        return false;
+    Simulator::FormatInfo const& format = Simulator::formatInfo(Simulator::findInstruction(fields.opcode)->format);
+    for (unsigned index = 0; index < format.count; ++index) {
+        if (format.operands[index] != Simulator::Operand::Target)
+            continue;
+        uint64_t offset = uint64_t(fields.imm) - code.address;
+        if (fields.imm < code.address || offset >= code.bytes.size() || offset % 8 != 0)
+            return false;
+    }
+    return true;
+}
+
+// Any other word is written as the raw word, which the assembler takes as
+// it is.
+std::string instructionText(uint64_t word, Qxx::Section const& code, Simulator::RegisterCounts const& registers,
+                            Simulator::TargetNamer const& namer)
+{
+    Simulator::Fields fields = Simulator::decodeWord(word);
+    if (assemblesAsWritten(fields, code, registers))
+        return Simulator::formatInstruction(fields, namer);
+    return ".inst " + hex(word, 16);
+}
+
+void writeCode(std::ostream& out, Qxx::QxxImage const& image, LabelMap const& labels,
+               Simulator::RegisterCounts const& registers)
 {
     Qxx::Section const& code = image.code;
     Simulator::TargetNamer namer = [&labels](uint32_t address) {
@@ -66,7 +96,7 @@ void writeCode(std::ostream& out, Qxx::QxxImage const& image, LabelMap const& la
         uint64_t address = uint64_t(code.address) + offset;
         writeLabels(out, labels, address);
         uint64_t word = Qxx::load64(&code.bytes[offset], image.byteOrder);
-        std::string text = Simulator::formatInstruction(Simulator::decodeWord(word), namer);
+        std::string text = instructionText(word, code, registers, namer);
         out << kIndent << text;
         for (size_t column = text.size(); column < 32; ++column)
             out << ' ';
@@ -96,10 +126,17 @@ void writeDataRun(std::ostream& out, Qxx::QxxImage const& image, uint64_t from, 
     }
 }
 
+// An empty data or bss section has no address of its own in the file;
+// its labels, which all share one address, give it.
+uint64_t sectionStart(uint32_t address, uint64_t size, LabelMap const& labels)
+{
+    return size == 0 && !labels.empty() ? labels.begin()->first : address;
+}
+
 void writeData(std::ostream& out, Qxx::QxxImage const& image, LabelMap const& labels)
 {
     Qxx::Section const& data = image.data;
-    uint64_t start = data.address;
+    uint64_t start = sectionStart(data.address, data.bytes.size(), labels);
     uint64_t end = start + data.bytes.size();
     out << "\n" << kIndent << ".data " << hex(start) << "\n";
     uint64_t address = start;
@@ -116,7 +153,7 @@ void writeData(std::ostream& out, Qxx::QxxImage const& image, LabelMap const& la
 
 void writeBss(std::ostream& out, Qxx::QxxImage const& image, LabelMap const& labels)
 {
-    uint64_t start = image.bssAddress;
+    uint64_t start = sectionStart(image.bssAddress, image.bssSize, labels);
     uint64_t end = start + image.bssSize;
     out << "\n" << kIndent << ".bss " << hex(start) << "\n";
     uint64_t address = start;
@@ -133,12 +170,12 @@ void writeBss(std::ostream& out, Qxx::QxxImage const& image, LabelMap const& lab
 
 } // namespace
 
-std::string disassemble(Qxx::QxxImage const& image)
+std::string disassemble(Qxx::QxxImage const& image, Simulator::RegisterCounts const& registers)
 {
     std::ostringstream out;
     LabelMap code = labelsOf(image, Qxx::SymbolKind::Code);
     writeHeader(out, image, code);
-    writeCode(out, image, code);
+    writeCode(out, image, code, registers);
     LabelMap data = labelsOf(image, Qxx::SymbolKind::Data);
     if (!image.data.bytes.empty() || !data.empty())
         writeData(out, image, data);

@@ -1,6 +1,8 @@
 #include "qxx/QxxImage.h"
 #include "qxx/ErrorText.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <set>
 
@@ -57,8 +59,82 @@ bool validateSections(QxxImage const& image, std::string& error)
     return true;
 }
 
+bool isNameStart(char c)
+{
+    return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '.';
+}
+
+bool isNameChar(char c)
+{
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '$';
+}
+
+bool isRegisterName(std::string const& name)
+{
+    if (name == "sp")
+        return true;
+    if (name.size() < 2 || (name[0] != 'r' && name[0] != 'p'))
+        return false;
+    return std::all_of(name.begin() + 1, name.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
+// Where a label of each kind may lie: an instruction of the code or the
+// end of the code; inside the data or bss section or at its end. The
+// writer leaves out an empty data or bss section, and with it the
+// section's address, so the labels of such a section need only agree on
+// one address between them.
+class LabelPlaces {
+public:
+    explicit LabelPlaces(QxxImage const& image) : m_image(image) {}
+
+    bool check(Symbol const& symbol, std::string& error)
+    {
+        uint64_t const value = symbol.value;
+        switch (symbol.kind) {
+        case SymbolKind::Code: {
+            uint64_t const start = m_image.code.address;
+            if (value >= start && value <= start + m_image.code.bytes.size() && (value - start) % kInstructionSize == 0)
+                return true;
+            return fail(error, "code label '" + symbol.name + "' at " + hex(value) +
+                                   " is neither an instruction of the code section nor its end");
+        }
+        case SymbolKind::Data:
+            return checkInside(symbol, m_image.data.address, m_image.data.bytes.size(), m_emptyData, error);
+        case SymbolKind::Bss:
+            return checkInside(symbol, m_image.bssAddress, m_image.bssSize, m_emptyBss, error);
+        case SymbolKind::Constant:
+            return true;
+        }
+        return true;
+    }
+
+private:
+    bool checkInside(Symbol const& symbol, uint64_t start, uint64_t size, Symbol const*& firstOfEmpty,
+                     std::string& error)
+    {
+        char const* section = symbol.kind == SymbolKind::Data ? "data" : "bss";
+        if (size == 0) {
+            if (firstOfEmpty == nullptr)
+                firstOfEmpty = &symbol;
+            if (firstOfEmpty->value == symbol.value)
+                return true;
+            return fail(error, std::string(section) + " labels '" + firstOfEmpty->name + "' and '" + symbol.name +
+                                   "' of the empty " + section + " section have different addresses");
+        }
+        if (symbol.value >= start && symbol.value <= start + size)
+            return true;
+        return fail(error, std::string(section) + " label '" + symbol.name + "' at " + hex(symbol.value) +
+                               " lies outside the " + section + " section");
+    }
+
+    QxxImage const& m_image;
+    Symbol const* m_emptyData = nullptr;
+    Symbol const* m_emptyBss = nullptr;
+};
+
 bool validateSymbols(QxxImage const& image, std::string& error)
 {
+    LabelPlaces places(image);
     if (image.symbols.size() > kMaxSymbols)
         return fail(error, "too many symbols: " + std::to_string(image.symbols.size()) + " (limit " +
                                std::to_string(kMaxSymbols) + ")");
@@ -72,13 +148,23 @@ bool validateSymbols(QxxImage const& image, std::string& error)
             return fail(error, "symbol name with a NUL character");
         if (symbol.kind < SymbolKind::Code || symbol.kind > SymbolKind::Constant)
             return fail(error, "symbol '" + symbol.name + "' has unknown kind " + std::to_string(unsigned(symbol.kind)));
+        if (!isSymbolName(symbol.name))
+            return fail(error, "symbol name '" + symbol.name + "' is not a name the assembler can define");
         if (!seen.insert(symbol.name).second)
             return fail(error, "duplicate symbol '" + symbol.name + "'");
+        if (!places.check(symbol, error))
+            return false;
     }
     return true;
 }
 
 } // namespace
+
+bool isSymbolName(std::string const& name)
+{
+    return !name.empty() && isNameStart(name[0]) && std::all_of(name.begin(), name.end(), isNameChar) &&
+           !isRegisterName(name) && name.compare(0, 2, ".L") != 0;
+}
 
 char const* symbolKindName(SymbolKind kind)
 {

@@ -64,9 +64,14 @@ struct QxxImage {
     bool operator==(QxxImage const& other) const;
 };
 
+// Whether the name is one the assembler defines and exports: a tev
+// identifier (a letter, '_' or '.', then letters, digits, '_', '.' or
+// '$'), no register name (r<n>, p<n>, sp) and no local name (".L...").
+bool isSymbolName(std::string const& name);
+
 // Checks the rules every image obeys (instruction set, section sizes and
-// alignment, entry point inside the code, symbol names and count); on
-// failure fills error and returns false.
+// alignment, entry point inside the code, symbol names and count, labels
+// inside their sections); on failure fills error and returns false.
 bool validateImage(QxxImage const& image, std::string& error);
 
 } // namespace Qxx

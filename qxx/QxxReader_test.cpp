@@ -188,6 +188,29 @@ TEST(QxxFormat, WriterRefusesInvalidImages)
          "symbol name longer than 255 characters: 'aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa...'"},
         {"duplicate", [](QxxImage& i) { i.symbols[1].name = "main"; }, "duplicate symbol 'main'"},
         {"foreign", [](QxxImage& i) { i.instructionSet = "x86"; }, "foreign instruction set 'x86' (expected 'tev')"},
+        // Names and places the assembler cannot write back.
+        {"odd character", [](QxxImage& i) { i.symbols[3].name = "LIMI,"; },
+         "symbol name 'LIMI,' is not a name the assembler can define"},
+        {"digit first", [](QxxImage& i) { i.symbols[3].name = "1LIMIT"; },
+         "symbol name '1LIMIT' is not a name the assembler can define"},
+        {"register", [](QxxImage& i) { i.symbols[3].name = "r170"; },
+         "symbol name 'r170' is not a name the assembler can define"},
+        {"local", [](QxxImage& i) { i.symbols[3].name = ".Lx"; },
+         "symbol name '.Lx' is not a name the assembler can define"},
+        {"code label outside", [](QxxImage& i) { i.symbols[0].value = 0x120; },
+         "code label 'main' at 0x00000120 is neither an instruction of the code section nor its end"},
+        {"code label inside an instruction", [](QxxImage& i) { i.symbols[0].value = 0x104; },
+         "code label 'main' at 0x00000104 is neither an instruction of the code section nor its end"},
+        {"data label outside", [](QxxImage& i) { i.symbols[1].value = 0x2006; },
+         "data label 'table' at 0x00002006 lies outside the data section"},
+        {"bss label outside", [](QxxImage& i) { i.symbols[2].value = 0x2fff; },
+         "bss label 'buffer' at 0x00002fff lies outside the bss section"},
+        {"labels of an empty section apart",
+         [](QxxImage& i) {
+             i.bssSize = 0;
+             i.symbols.push_back({"end", 0x3008, SymbolKind::Bss});
+         },
+         "bss labels 'buffer' and 'end' of the empty bss section have different addresses"},
     };
     for (Case const& c : cases) {
         QxxImage image = sampleImage();
@@ -197,6 +220,22 @@ TEST(QxxFormat, WriterRefusesInvalidImages)
         EXPECT_FALSE(writeQxx(image, bytes, error)) << c.name;
         EXPECT_EQ(error, c.error) << c.name;
     }
+}
+
+TEST(QxxFormat, LabelsAtTheEndsOfTheirSectionsAreValid)
+{
+    QxxImage image = sampleImage();
+    // An empty section is left out of the file with its address; its
+    // labels keep theirs.
+    image.data.bytes.clear();
+    image.symbols = {{"code_end", 0x118, SymbolKind::Code}, {"no_data", 0x1234, SymbolKind::Data},
+                     {"no_data_too", 0x1234, SymbolKind::Data}, {"bss_end", 0x3040, SymbolKind::Bss},
+                     {"_x.y$1", 2, SymbolKind::Constant}, {"rx", 3, SymbolKind::Constant}};
+    std::vector<uint8_t> bytes;
+    std::string error;
+    ASSERT_TRUE(writeQxx(image, bytes, error)) << error;
+    QxxImage again;
+    EXPECT_TRUE(readQxx(bytes.data(), bytes.size(), again, error)) << error;
 }
 
 // Random corruption of a valid file: the reader must answer, never crash

@@ -42,10 +42,16 @@ bool targetAssemblerOptions(SDKSupport::ArchConfig const& node, Configuration::C
     }
     bool const big = node.getEndianness() == Generic::ENDIANNESS_BIG;
     assemblerOptions.byteOrder = big ? Qxx::ByteOrder::Big : Qxx::ByteOrder::Little;
-    assemblerOptions.monoRegisters = node.getMonoRegisterSize() / s_register_bytes;
-    assemblerOptions.polyRegisters = node.getPolyRegisterSize() / s_register_bytes;
+    Simulator::RegisterCounts const registers = targetRegisterCounts(node);
+    assemblerOptions.monoRegisters = registers.mono;
+    assemblerOptions.polyRegisters = registers.poly;
     assemblerOptions.dataAddress = monoMemoryStart(options);
     return true;
+}
+
+Simulator::RegisterCounts targetRegisterCounts(SDKSupport::ArchConfig const& node) {
+    return Simulator::RegisterCounts{unsigned(node.getMonoRegisterSize() / s_register_bytes),
+                                     unsigned(node.getPolyRegisterSize() / s_register_bytes)};
 }
 
 std::string describeTarget(Assembler::AssemblerOptions const& assemblerOptions) {

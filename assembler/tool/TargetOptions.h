@@ -7,6 +7,7 @@
 #include <string>
 
 #include "assembler/Assembler.h"
+#include "simulator/TevIsa.h"
 
 namespace Configuration {
 class CommandOptions;
@@ -23,6 +24,10 @@ namespace Qxas {
 // set other than tev, or an instruction size other than tev's.
 bool targetAssemblerOptions(SDKSupport::ArchConfig const& node, Configuration::CommandOptions& options,
                             Assembler::AssemblerOptions& assemblerOptions, std::string& error);
+
+// The node's mono and poly register counts, whatever its instruction set:
+// a dump writes the words that name other registers as raw words.
+Simulator::RegisterCounts targetRegisterCounts(SDKSupport::ArchConfig const& node);
 
 // One line naming the target, for --verbose.
 std::string describeTarget(Assembler::AssemblerOptions const& assemblerOptions);
