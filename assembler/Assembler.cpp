@@ -9,10 +9,11 @@
 #include "simulator/TevIsa.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace Assembler {
 
@@ -489,20 +490,35 @@ bool assemble(std::vector<SourceFile> const& sources, AssemblerOptions const& op
     return errors.empty();
 }
 
+bool readSourceFile(std::string const& path, std::string& text, std::string& reason)
+{
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> const file(std::fopen(path.c_str(), "rb"), std::fclose);
+    if (!file) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    text.clear();
+    char buffer[65536];
+    size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        if (count > kMaxSourceSize - text.size()) {
+            reason = "more than " + std::to_string(kMaxSourceSize) + " bytes";
+            return false;
+        }
+        text.append(buffer, count);
+    }
+    if (std::ferror(file.get())) {
+        reason = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
 bool readTextFile(std::string const& path, std::string& text)
 {
     std::error_code ignored;
-    if (!std::filesystem::is_regular_file(path, ignored))
-        return false;
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return false;
-    std::ostringstream contents;
-    contents << file.rdbuf();
-    if (file.bad())
-        return false;
-    text = contents.str();
-    return true;
+    std::string reason;
+    return std::filesystem::is_regular_file(path, ignored) && readSourceFile(path, text, reason);
 }
 
 bool assembleFiles(std::vector<std::string> const& paths, AssemblerOptions const& options, Qxx::QxxImage& image,

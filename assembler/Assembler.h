@@ -40,7 +40,15 @@ bool assemble(std::vector<SourceFile> const& sources, AssemblerOptions const& op
 bool assembleFiles(std::vector<std::string> const& paths, AssemblerOptions const& options, Qxx::QxxImage& image,
                    std::vector<std::string>& errors);
 
-// Reads a whole file; false when it cannot be read.
+// The most a source file may hold. Anything larger is no source text (a
+// FIFO that never ends, /dev/zero) and is not read further.
+constexpr size_t kMaxSourceSize = size_t(64) << 20;
+
+// Reads a whole source file; false, with the system's reason or the size
+// limit in reason, when it cannot be read (a directory included).
+bool readSourceFile(std::string const& path, std::string& text, std::string& reason);
+
+// Reads a whole regular file as above; false when it cannot be read.
 bool readTextFile(std::string const& path, std::string& text);
 
 } // namespace Assembler

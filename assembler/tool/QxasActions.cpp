@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -25,27 +24,13 @@ void printError(std::string const& message) {
     std::fprintf(stderr, "qxas: %s\n", message.c_str());
 }
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// The whole file; false, with the system's reason in error, when it
-// cannot be read (a directory included).
+// The whole file; false, with the reason in error, when it cannot be read
+// (a directory included) or is too large to be a source.
 bool readWholeFile(std::string const& path, std::string& text, std::string& error) {
-    std::unique_ptr<std::FILE, FileCloser> const file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    text.clear();
-    char buffer[65536];
-    size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, count);
-    if (std::ferror(file.get())) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    std::string reason;
+    if (Assembler::readSourceFile(path, text, reason)) return true;
+    error = "cannot read " + path + ": " + reason;
+    return false;
 }
 
 // Reads every file and reports every one that cannot be read.
@@ -125,14 +110,14 @@ int assembleProgram(QxasSettings const& settings, Assembler::AssemblerOptions co
     return STATUS_OK;
 }
 
-int dumpProgram(QxasSettings const& settings) {
+int dumpProgram(QxasSettings const& settings, Simulator::RegisterCounts const& registers) {
     Qxx::QxxImage image;
     std::string error;
     if (!Qxx::readQxxFile(settings.dump, image, error)) {
         printError(error);
         return STATUS_IO_ERROR;
     }
-    std::string const text = Assembler::disassemble(image);
+    std::string const text = Assembler::disassemble(image, registers);
     if (settings.output.empty()) return writeToStandardOutput(text);
     if (overwritesInput(settings.output, {settings.dump})) return STATUS_USAGE;
     if (!writeFileAtomically(settings.output, text.data(), text.size(), error)) {

@@ -9,6 +9,7 @@
 
 #include "assembler/Assembler.h"
 #include "assembler/tool/QxasCommandLine.h"
+#include "simulator/TevIsa.h"
 
 namespace Qxas {
 
@@ -18,8 +19,9 @@ namespace Qxas {
 int assembleProgram(QxasSettings const& settings, Assembler::AssemblerOptions const& assemblerOptions);
 
 // Writes the textual form of the qxx file settings.dump to settings.output,
-// or to standard output when no output was given.
-int dumpProgram(QxasSettings const& settings);
+// or to standard output when no output was given; instructions that name
+// registers the target lacks are written as raw words.
+int dumpProgram(QxasSettings const& settings, Simulator::RegisterCounts const& registers);
 
 // Describes one instruction; "all" lists every instruction.
 int describeInstruction(std::string const& mnemonic);

@@ -1,5 +1,7 @@
 #include "assembler/tool/QxasCommandLine.h"
 
+#include <cstring>
+
 #include "configuration/CommandOptions.h"
 #include "configuration/CommonOptions.h"
 
@@ -9,6 +11,14 @@ namespace {
 
 using Configuration::CommandOptions;
 using Configuration::Options;
+
+// The options whose value names a file or an instruction.
+char const* const s_value_options[][2] = {
+    {"--output", "-o"},
+    {"--dump", "-d"},
+    {"--info", "-i"},
+    {"--fovel-file", "-m"},
+};
 
 char const* const s_usage_tail =
     "\n *filename is a tev source file; several are assembled as one program, in order.";
@@ -38,6 +48,16 @@ QxasSettings QxasCommandLine::readSettings(CommandOptions& options, int argc, ch
     options.getVector(settings.macroFiles, Configuration::CO_L_fovel_file);
     for (int index = 1; index < argc; ++index) settings.sources.emplace_back(argv[index]);
     return settings;
+}
+
+std::string QxasCommandLine::findEmptyValue(int argc, char** argv) {
+    for (int index = 1; index + 1 < argc; ++index) {
+        if (argv[index + 1][0] != '\0') continue;
+        for (auto const& names : s_value_options)
+            if (std::strcmp(argv[index], names[0]) == 0 || std::strcmp(argv[index], names[1]) == 0)
+                return std::string(names[0]) + "/" + names[1];
+    }
+    return std::string();
 }
 
 char const* QxasCommandLine::findUnknownOption(QxasSettings const& settings) {

@@ -22,6 +22,7 @@ struct QxasSettings {
     std::string output;                   // --output, empty when not given
     std::vector<std::string> macroFiles;  // --fovel-file, in command-line order
     std::vector<std::string> sources;     // the unoptioned arguments
+    std::string emptyValue;               // "--output/-o" when -o '' was given, and the like
 };
 
 class QxasCommandLine {
@@ -34,6 +35,11 @@ public:
 
     // Reads the settings from the option set and the arguments it left.
     static QxasSettings readSettings(Configuration::CommandOptions& options, int argc, char** argv);
+
+    // The first of qxas's value options given an empty value, as
+    // "--long/-s"; empty when there is none. The option set takes an empty
+    // value for a switch, so this looks at the command line before it.
+    static std::string findEmptyValue(int argc, char** argv);
 
     // The first argument that looks like an option, which no option
     // claimed; null when there is none.

@@ -12,7 +12,7 @@
 //   0    success, and after --help and --version
 //   1    usage: a malformed or unknown option, no input, several actions at
 //        once, an unknown instruction for --info, an output that would
-//        overwrite an input, a default node whose instruction set is not
+//        overwrite an input, an empty file name or mnemonic, a default node whose instruction set is not
 //        tev, no readable system configuration, or an unexpected internal
 //        error ("CRITICAL ERROR, unhandled exception caught. Exiting.")
 //   2    the sources have errors; no output file is written
@@ -86,6 +86,10 @@ int dispatch(QxasSettings const& settings, CommandOptions& options, SDKSupport::
         options.invalid_option_exit(unknown);
         return Qxas::STATUS_USAGE;
     }
+    if (!settings.emptyValue.empty()) {
+        std::fprintf(stderr, "qxas: the value of %s is empty\n", settings.emptyValue.c_str());
+        return Qxas::STATUS_USAGE;
+    }
     if (countActions(settings) == 0) {
         options.no_input_files();
         return Qxas::STATUS_USAGE;
@@ -95,17 +99,20 @@ int dispatch(QxasSettings const& settings, CommandOptions& options, SDKSupport::
         return Qxas::STATUS_USAGE;
     }
     if (!settings.info.empty()) return Qxas::describeInstruction(settings.info);
-    if (!settings.dump.empty()) return Qxas::dumpProgram(settings);
+    if (!settings.dump.empty()) return Qxas::dumpProgram(settings, Qxas::targetRegisterCounts(node));
     return assembleForNode(settings, options, node);
 }
 
 int run(int argc, char** argv) {
+    std::string const emptyValue = Qxas::QxasCommandLine::findEmptyValue(argc, argv);
     CommandOptions* options = Qxas::QxasCommandLine::makeOptions(argc, argv);
     if (options == nullptr) return Qxas::STATUS_USAGE;
     // Validates the default node's architecture configuration; a broken
     // one ends the process there with status 255.
     SDKSupport::ArchConfig const* node = SDKSupport::ArchConfig::getInstance();
-    return dispatch(Qxas::QxasCommandLine::readSettings(*options, argc, argv), *options, *node);
+    QxasSettings settings = Qxas::QxasCommandLine::readSettings(*options, argc, argv);
+    settings.emptyValue = emptyValue;
+    return dispatch(settings, *options, *node);
 }
 
 }  // namespace

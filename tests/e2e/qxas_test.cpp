@@ -6,10 +6,18 @@
 // makes of the same sources.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "assembler/Assembler.h"
@@ -130,8 +138,56 @@ protected:
         return names;
     }
 
+    // Starts qxas in the background with its outputs on /dev/null.
+    pid_t start(std::vector<std::string> arguments) const {
+        arguments.insert(arguments.begin(), "qxas");
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        std::string home = "HOME=" + m_directory.path();
+        std::string qxpath = "QXPATH=" + m_directory.file("config");
+        char* envp[] = {home.data(), qxpath.data(), nullptr};
+        std::string const directory = m_directory.path();
+        pid_t const pid = fork();
+        if (pid == 0) {
+            int const null = open("/dev/null", O_RDWR);
+            dup2(null, 0);
+            dup2(null, 1);
+            dup2(null, 2);
+            if (chdir(directory.c_str()) == 0) execve(QXAS_PATH, argv.data(), envp);
+            _exit(127);
+        }
+        return pid;
+    }
+
+    // A program of that many instructions, assembled into the relative name.
+    void writeLongProgram(std::string const& relative, int instructions) const {
+        std::string source = ".code\nmain:\n";
+        for (int index = 0; index < instructions; ++index) source += "        li r1, " + std::to_string(index) + "\n";
+        source += "        halt r1\n";
+        m_directory.write("long.qxs", source);
+        expect({"long.qxs", "-o", relative}, {"", "", 0});
+        std::filesystem::remove(m_directory.file("long.qxs"));
+    }
+
     TemporaryDirectory m_directory;
 };
+
+// Waits, with a generous deadline, until done() holds; false when it never did.
+template <typename Condition>
+bool waitFor(Condition done) {
+    auto const deadline = std::chrono::steady_clock::now() + 60s;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+mode_t typeOf(std::string const& path) {
+    struct stat status;
+    return lstat(path.c_str(), &status) == 0 ? status.st_mode & S_IFMT : 0;
+}
 
 TEST_F(QxasTest, HelpAndVersionPrintTheirTextsAndSucceed) {
     struct Case {
@@ -245,6 +301,22 @@ TEST_F(QxasTest, DumpWritesTheProgramAsSourceThatAssemblesToIt) {
     EXPECT_EQ(readImage("prog.qxx"), readImage("dumped.qxx"));
 }
 
+// A word naming a register the node lacks, or branching outside the code,
+// is dumped as a raw word, so that the text assembles for the node.
+TEST_F(QxasTest, DumpWritesWordsTheNodeCannotAssembleAsRawWords) {
+    Qxx::QxxImage image;
+    image.code.bytes.assign(24, 0);
+    Qxx::store64(&image.code.bytes[0], 0x0228000000000001ull, image.byteOrder);   // li r40, 1
+    Qxx::store64(&image.code.bytes[8], 0x0100010000000000ull, image.byteOrder);   // halt r1
+    Qxx::store64(&image.code.bytes[16], 0x4000000000001000ull, image.byteOrder);  // jmp 0x1000
+    std::string error;
+    ASSERT_TRUE(Qxx::writeQxxFile(m_directory.file("odd.qxx"), image, error)) << error;
+    expect({"-d", "odd.qxx", "-o", "odd.qxs"}, {"", "", 0});
+    EXPECT_NE(std::string::npos, m_directory.read("odd.qxs").find(".inst 0x0228000000000001"));
+    expect({"odd.qxs"}, {"", "", 0});
+    EXPECT_EQ(image.code, readImage("odd.qxx").code);
+}
+
 TEST_F(QxasTest, RefusesBadUsageWithStatusOne) {
     m_directory.write("prog.qxs", k_program);
     m_directory.write("prog.qxx", "old");
@@ -305,6 +377,146 @@ TEST_F(QxasTest, FilesThatCannotBeReadOrWrittenGiveStatusThreeAndLeaveNoFile) {
     }
     EXPECT_EQ((std::vector<std::string>{"config", "dir", "prog.qxs"}), entries());
     EXPECT_EQ((std::vector<std::string>{"keep"}), entries("dir"));
+}
+
+TEST_F(QxasTest, OutputThatIsNoRegularFileIsWrittenThroughAndLinksAreFollowed) {
+    m_directory.write("prog.qxs", k_program);
+    expect({"prog.qxs", "-o", "expected.qxx"}, {"", "", 0});
+    std::string const program = m_directory.read("expected.qxx");
+    std::string const text = Assembler::disassemble(readImage("expected.qxx"));
+    m_directory.write("real/old.qxx", "old");
+    ASSERT_EQ(0, symlink("real/old.qxx", m_directory.file("link.qxx").c_str()));
+    std::filesystem::create_directory(m_directory.file("links"));
+    ASSERT_EQ(0, symlink("../real/old.qxx", m_directory.file("links/relative.qxx").c_str()));
+    ASSERT_EQ(0, symlink("links/relative.qxx", m_directory.file("chain.qxx").c_str()));
+    ASSERT_EQ(0, symlink("real/new.qxx", m_directory.file("dangling.qxx").c_str()));
+    ASSERT_EQ(0, mkfifo(m_directory.file("fifo").c_str(), 0600));
+    struct Case {
+        char const* name;
+        std::vector<std::string> arguments;
+        std::string written;  // what the file the output names holds afterwards
+        std::string file;
+    } const cases[] = {
+        {"link", {"prog.qxs", "-o", "link.qxx"}, program, "real/old.qxx"},
+        {"dump through a link", {"-d", "expected.qxx", "-o", "link.qxx"}, text, "real/old.qxx"},
+        {"link to a link, relative to its directory", {"prog.qxs", "-o", "chain.qxx"}, program, "real/old.qxx"},
+        {"link to a new file", {"prog.qxs", "-o", "dangling.qxx"}, program, "real/new.qxx"},
+        {"FIFO", {"prog.qxs", "-o", "fifo"}, program, ""},
+        {"dump to a FIFO", {"-d", "expected.qxx", "-o", "fifo"}, text, ""},
+        {"character device", {"prog.qxs", "-o", "/dev/null"}, "", ""},
+        {"dump to a character device", {"-d", "expected.qxx", "-o", "/dev/null"}, "", ""},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_directory.write("real/old.qxx", "old");
+        // Open for reading first, so that qxas's open does not wait; the
+        // program fits in the FIFO's buffer.
+        int const reader = open(m_directory.file("fifo").c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_LE(0, reader);
+        expect(c.arguments, {"", "", 0});
+        std::string through(1 << 16, '\0');
+        ssize_t const count = read(reader, through.data(), through.size());
+        close(reader);
+        through.resize(count < 0 ? 0 : size_t(count));
+        EXPECT_EQ(c.file.empty() && c.arguments.back() == "fifo" ? c.written : "", through);
+        if (!c.file.empty()) {
+            EXPECT_EQ(c.written, m_directory.read(c.file));
+        }
+    }
+    EXPECT_EQ(S_IFCHR, typeOf("/dev/null"));
+    EXPECT_EQ(S_IFIFO, typeOf(m_directory.file("fifo")));
+    for (char const* link : {"link.qxx", "chain.qxx", "links/relative.qxx", "dangling.qxx"}) {
+        EXPECT_EQ(S_IFLNK, typeOf(m_directory.file(link))) << link;
+    }
+    EXPECT_EQ((std::vector<std::string>{"chain.qxx", "config", "dangling.qxx", "expected.qxx", "fifo", "link.qxx",
+                                        "links", "prog.qxs", "real"}),
+              entries());
+    EXPECT_EQ((std::vector<std::string>{"new.qxx", "old.qxx"}), entries("real"));
+}
+
+TEST_F(QxasTest, EmptyFileNamesAreUsageErrors) {
+    m_directory.write("prog.qxs", k_program);
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string err;
+    } const cases[] = {
+        {{"prog.qxs", "-o", ""}, "qxas: the value of --output/-o is empty\n"},
+        {{"--output", "", "prog.qxs"}, "qxas: the value of --output/-o is empty\n"},
+        {{"-d", ""}, "qxas: the value of --dump/-d is empty\n"},
+        {{"-m", "", "prog.qxs"}, "qxas: the value of --fovel-file/-m is empty\n"},
+        {{"--info", ""}, "qxas: the value of --info/-i is empty\n"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.err);
+        expect(c.arguments, {"", c.err, 1});
+    }
+    EXPECT_EQ((std::vector<std::string>{"config", "prog.qxs"}), entries());
+}
+
+TEST_F(QxasTest, InputsThatNeverEndAreRefused) {
+    m_directory.write("prog.qxs", k_program);
+    std::string const tooLarge = "more than " + std::to_string(Assembler::kMaxSourceSize) + " bytes\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string err;
+    } const cases[] = {
+        {{"/dev/zero", "-o", "out.qxx"}, "qxas: cannot read /dev/zero: " + tooLarge},
+        {{"-m", "/dev/zero", "prog.qxs"}, "qxas: cannot read /dev/zero: " + tooLarge},
+        {{"-d", "/dev/zero"}, "qxas: /dev/zero: not a regular file\n"},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.arguments.front());
+        expect(c.arguments, {"", c.err, 3});
+    }
+    EXPECT_EQ((std::vector<std::string>{"config", "prog.qxs"}), entries());
+}
+
+// Past a file size limit the write fails like any other, and the
+// temporary file goes.
+TEST_F(QxasTest, AFileSizeLimitFailsTheRunAndLeavesNoFile) {
+    writeLongProgram("long.qxx", 10000);
+    m_directory.write("out.qxx", "old");
+    Subprocess::Result const result = Subprocess("/bin/sh")
+                                          .args({"-c", "ulimit -f 8 && exec \"$0\" \"$@\"", QXAS_PATH, "-d",
+                                                 "long.qxx", "-o", "out.qxx"})
+                                          .env("HOME", m_directory.path())
+                                          .env("QXPATH", m_directory.file("config"))
+                                          .workingDirectory(m_directory.path())
+                                          .timeout(60s)
+                                          .run();
+    EXPECT_EQ("", result.out);
+    EXPECT_EQ("qxas: cannot write out.qxx: File too large\n", result.err);
+    EXPECT_EQ(3, result.exit_status);
+    EXPECT_EQ("old", m_directory.read("out.qxx"));
+    EXPECT_EQ((std::vector<std::string>{"config", "long.qxx", "out.qxx"}), entries());
+}
+
+// qxas blocks writing into a FIFO that is open but not read; SIGINT or
+// SIGTERM then ends it as the signal does, and it leaves no file.
+TEST_F(QxasTest, ASignalWhileWritingEndsTheRunAndLeavesNoFile) {
+    writeLongProgram("long.qxx", 20000);
+    ASSERT_EQ(0, mkfifo(m_directory.file("fifo").c_str(), 0600));
+    for (int const number : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(number);
+        int const reader = open(m_directory.file("fifo").c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_LE(0, reader);
+        pid_t const pid = start({"-d", "long.qxx", "-o", "fifo"});
+        ASSERT_LT(0, pid);
+        int pending = 0;
+        EXPECT_TRUE(waitFor([&] { return ioctl(reader, FIONREAD, &pending) == 0 && pending > 0; }));
+        kill(pid, number);
+        int status = 0;
+        bool const ended = waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; });
+        if (!ended) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+        close(reader);
+        EXPECT_TRUE(ended);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == number) << status;
+        EXPECT_EQ(S_IFIFO, typeOf(m_directory.file("fifo")));
+        EXPECT_EQ((std::vector<std::string>{"config", "fifo", "long.qxx"}), entries());
+    }
 }
 
 TEST_F(QxasTest, AssemblesForTheDefaultNodesTarget) {
