@@ -61,6 +61,7 @@ public:
     size_t traceCapacity() const { return m_trace.capacity(); }
     std::string const& programName() const { return m_programName; }
     bool traceWaiting() const { return m_trace.size() > 0; }
+    size_t traceBuffered() const { return m_trace.size(); }
 
     // When a run has ended: its end, with the trace finished, and true.
     bool takeRunEnd(RunRecord& record);
