@@ -269,12 +269,14 @@ void Server::expire(Clock::time_point now)
     }
 }
 
-// Queued clients take free slots in the order they came.
+// Queued clients take free slots in the order they came; one whose
+// queued notice is still partly unsent goes once it is out, so that its
+// welcome follows whole frames.
 void Server::admit()
 {
     for (Waiting& client : m_waiting) {
         if (m_connections.size() >= m_settings.maxConnections) return;
-        if (client.stage == Waiting::Stage::Queued && !client.ended) startConnection(client);
+        if (client.stage == Waiting::Stage::Queued && !client.ended && client.out.empty()) startConnection(client);
     }
 }
 
