@@ -30,6 +30,7 @@ void decodeEverything(Protocol::Frame const& frame)
     tryDecode<Protocol::ErrorMessage>(frame);
     tryDecode<Protocol::Request>(frame);
     tryDecode<Protocol::Response>(frame);
+    tryDecode<Protocol::Queued>(frame);
     tryDecode<Protocol::Heartbeat>(frame);
     tryDecode<Protocol::TraceChunk>(frame);
     tryDecode<Protocol::Ended>(frame);

@@ -110,13 +110,19 @@ TEST_F(ImplProgram, DeleteDuringARunEndsItAndReleasesAWaitingThread)
 TEST_F(ImplProgram, HaltStopsAndStartResumes)
 {
     Connected handle;
-    ASSERT_EQ(do_load(handle.get(), 0, writeProgram(m_directory, "endless", s_endless).c_str()), QXAPI_OK);
+    // Each turn of its loop tells the host and waits for it, so the host
+    // knows that the program has counted cycles since it (re)started.
+    char const* const turns = ".code\nmain:\n signal 1\n wait 2\n jmp main\n";
+    ASSERT_EQ(do_load(handle.get(), 0, writeProgram(m_directory, "turns", turns).c_str()), QXAPI_OK);
     ASSERT_EQ(do_start(handle.get(), 0), QXAPI_ERR_NOT_RUNNING);
     uint32_t cycles[2] = {};
     for (int round = 0; round < 2; ++round) {
         ASSERT_EQ(round == 0 ? do_run(handle.get(), 0) : do_start(handle.get(), 0), QXAPI_OK);
         EXPECT_EQ(do_run(handle.get(), 0), QXAPI_ERR_BUSY);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // lets the program count some cycles
+        if (round > 0) {
+            ASSERT_EQ(do_semaphore_signal(handle.get(), 0, 2), QXAPI_OK);
+        }
+        ASSERT_EQ(do_semaphore_wait(handle.get(), 0, 1), QXAPI_OK);
         EXPECT_EQ(do_halt(handle.get(), 0), QXAPI_OK);
         EXPECT_EQ(do_wait_on_terminate(handle.get(), 0), QXAPI_ERR_STOPPED);
         EXPECT_EQ(do_read_control_register(handle.get(), 0, Simulator::ControlRegister::CyclesLow, &cycles[round]),

@@ -48,6 +48,7 @@ bool connectionFailure(int code)
     case Protocol::kErrNotConnected:
     case Protocol::kErrShutdown:
     case Protocol::kErrClientVanished:
+    case Protocol::kErrIdle:
         return true;
     default:
         return false;

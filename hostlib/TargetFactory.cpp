@@ -5,6 +5,7 @@
 #include "hostlib/EmbeddedTarget.h"
 #include "hostlib/NodeConfiguration.h"
 #include "hostlib/RemoteTarget.h"
+#include "protocol/Environment.h"
 #include "protocol/SimClient.h"
 
 #include <cstdlib>
@@ -62,7 +63,8 @@ std::unique_ptr<Target> connectEmbedded(std::shared_ptr<TargetEvents> events, St
 }
 
 // A qxsim server: one connection per chip, on QXSIM_PORT (default 7411)
-// with the token of QXSIM_TOKEN.
+// with the token of QXSIM_TOKEN. A QXSIM_PORT that is no port, or a token
+// no server can take, fails the connect with the reason.
 std::unique_ptr<Target> connectRemote(char const* host, std::shared_ptr<TargetEvents> events, Status& status)
 {
     std::string error;
@@ -73,8 +75,10 @@ std::unique_ptr<Target> connectRemote(char const* host, std::shared_ptr<TargetEv
     }
     ServerAddress server;
     server.host = host;
-    server.port = Protocol::SimClient::defaultPort();
-    server.token = Protocol::SimClient::defaultToken();
+    if (!Protocol::portFromEnvironment(server.port, error) || !Protocol::tokenFromEnvironment(server.token, error)) {
+        status = Status::error(QXAPI_ERR_HOST_UNSUPPORTED, error);
+        return nullptr;
+    }
     server.connectTimeout = Protocol::SimClient::kDefaultConnectTimeout;
     return RemoteTarget::connect(server, chips, std::move(events), status);
 }

@@ -23,6 +23,7 @@ char const* frameName(FrameType type)
     case FrameType::Error: return "error";
     case FrameType::Request: return "request";
     case FrameType::Response: return "response";
+    case FrameType::Queued: return "queued";
     case FrameType::Heartbeat: return "heartbeat";
     case FrameType::Trace: return "trace";
     case FrameType::Ended: return "ended";
@@ -105,6 +106,11 @@ std::vector<uint8_t> encode(Response const& m)
     });
 }
 
+std::vector<uint8_t> encode(Queued const& m)
+{
+    return frameOf(FrameType::Queued, [&](ByteWriter& w) { w.u32(m.position); });
+}
+
 std::vector<uint8_t> encode(Heartbeat const& m)
 {
     return frameOf(FrameType::Heartbeat, [&](ByteWriter& w) { w.u64(m.milliseconds); });
@@ -185,6 +191,11 @@ bool decode(Frame const& frame, Response& m, std::string& error)
         r.u64(m.value);
         r.bytes(m.data, kMaxTransferSize, "data");
     });
+}
+
+bool decode(Frame const& frame, Queued& m, std::string& error)
+{
+    return decodeAs(frame, FrameType::Queued, error, [&](ByteReader& r) { r.u32(m.position); });
 }
 
 bool decode(Frame const& frame, Heartbeat& m, std::string& error)

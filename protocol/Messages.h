@@ -61,6 +61,12 @@ struct Response {
     std::vector<uint8_t> data;
 };
 
+// Sent to a client of version 2 or later while it waits for a free
+// connection, first when it is queued and then every heartbeat period.
+struct Queued {
+    uint32_t position = 0;  // 1: next to be served
+};
+
 struct Heartbeat {
     uint64_t milliseconds = 0;  // since the run started
 };
@@ -82,6 +88,7 @@ std::vector<uint8_t> encode(Welcome const& message);
 std::vector<uint8_t> encode(ErrorMessage const& message);
 std::vector<uint8_t> encode(Request const& message);
 std::vector<uint8_t> encode(Response const& message);
+std::vector<uint8_t> encode(Queued const& message);
 std::vector<uint8_t> encode(Heartbeat const& message);
 std::vector<uint8_t> encode(TraceChunk const& message);
 std::vector<uint8_t> encode(Ended const& message);
@@ -91,6 +98,7 @@ bool decode(Frame const& frame, Welcome& message, std::string& error);
 bool decode(Frame const& frame, ErrorMessage& message, std::string& error);
 bool decode(Frame const& frame, Request& message, std::string& error);
 bool decode(Frame const& frame, Response& message, std::string& error);
+bool decode(Frame const& frame, Queued& message, std::string& error);
 bool decode(Frame const& frame, Heartbeat& message, std::string& error);
 bool decode(Frame const& frame, TraceChunk& message, std::string& error);
 bool decode(Frame const& frame, Ended& message, std::string& error);

@@ -8,6 +8,7 @@ bool isKnownFrameType(uint8_t type)
     case FrameType::Hello:
     case FrameType::Welcome:
     case FrameType::Error:
+    case FrameType::Queued:
     case FrameType::Request:
     case FrameType::Response:
     case FrameType::Heartbeat:
@@ -44,6 +45,7 @@ char const* errorName(int code)
     case kErrUnknownOperation: return "unknown operation";
     case kErrNotConnected: return "not connected";
     case kErrClientVanished: return "the client went away";
+    case kErrIdle: return "the connection was idle too long";
     }
     return "unknown error code";
 }

@@ -8,7 +8,12 @@
 namespace Protocol {
 
 constexpr uint32_t kMagic = 0x50535851;  // "QXSP" in little-endian bytes
-constexpr uint16_t kVersion = 1;
+// The newest version this side speaks; servers also serve clients of
+// kOldestVersion, without the frames added since.
+constexpr uint16_t kVersion = 2;
+constexpr uint16_t kOldestVersion = 1;
+// The first version whose clients understand a queued frame.
+constexpr uint16_t kQueuedFrameVersion = 2;
 constexpr uint16_t kDefaultPort = 7411;
 
 // Limits that keep a broken or hostile peer from driving allocation.
@@ -20,6 +25,10 @@ constexpr uint32_t kFrameOverhead = 64u << 10;   // room for the fields around a
 constexpr uint32_t kMaxFrameSize = kMaxProgramSize + kFrameOverhead;
 constexpr uint32_t kFrameHeaderSize = 4;         // the length field
 
+// The longest token a client may present, and so the longest a server
+// may expect.
+constexpr uint32_t kMaxTokenLength = kMaxStringLength;
+
 // How often the server tells a waiting client that it is alive.
 constexpr uint32_t kHeartbeatMilliseconds = 500;
 
@@ -27,6 +36,7 @@ enum class FrameType : uint8_t {
     Hello = 0x01,      // client: magic, version, token
     Welcome = 0x02,    // server: version, processor description
     Error = 0x03,      // server: code and text; the connection closes after it
+    Queued = 0x04,     // server, version 2: no free connection yet, the client waits
     Request = 0x10,    // client: one operation
     Response = 0x11,   // server: the answer to one request
     Heartbeat = 0x20,  // server: a run or a semaphore wait is in progress
@@ -87,6 +97,7 @@ enum Error : int {
     kErrUnknownOperation = 20,
     kErrNotConnected = 21,
     kErrClientVanished = 22,
+    kErrIdle = 23,
 };
 
 // A short fixed text for every code ("unknown error code" otherwise).

@@ -48,37 +48,22 @@ Request request(Operation operation, uint64_t a = 0, uint64_t b = 0)
 
 SimClient::~SimClient() { close(); }
 
-uint16_t SimClient::defaultPort()
-{
-    char const* text = std::getenv("QXSIM_PORT");
-    if (text == nullptr || *text == '\0') return kDefaultPort;
-    char* end = nullptr;
-    unsigned long const port = std::strtoul(text, &end, 10);
-    if (*end != '\0' || port == 0 || port > 65535) return kDefaultPort;
-    return static_cast<uint16_t>(port);
-}
-
-std::string SimClient::defaultToken()
-{
-    char const* text = std::getenv("QXSIM_TOKEN");
-    return text == nullptr ? std::string() : std::string(text);
-}
-
 int SimClient::connect(std::string const& host, uint16_t port, std::string const& token,
                        std::chrono::milliseconds connectTimeout)
 {
     close();
-    std::string error;
-    Socket socket;
-    if (!Socket::connectTo(host, port, connectTimeout, socket, error))
-        return fail(kErrConnect, "cannot connect to " + host + " port " + std::to_string(port) + ": " + error);
-    socket.setSendTimeout(readTimeout());
-    m_socket = std::move(socket);
-    m_decoder = FrameDecoder();
-    int const code = handshake(token);
-    if (code != kOk) {
+    for (uint16_t version = kVersion;; version = kOldestVersion) {
+        std::string error;
+        Socket socket;
+        if (!Socket::connectTo(host, port, connectTimeout, socket, error))
+            return fail(kErrConnect, "cannot connect to " + host + " port " + std::to_string(port) + ": " + error);
+        socket.setSendTimeout(readTimeout());
+        m_socket = std::move(socket);
+        m_decoder = FrameDecoder();
+        int const code = handshake(token, version);
+        if (code == kOk) break;
         m_socket.close();
-        return code;
+        if (code != kErrVersion || version == kOldestVersion) return code;
     }
     std::lock_guard<std::mutex> lock(m_mutex);
     m_connected = true;
@@ -89,14 +74,20 @@ int SimClient::connect(std::string const& host, uint16_t port, std::string const
     return kOk;
 }
 
-int SimClient::handshake(std::string const& token)
+int SimClient::handshake(std::string const& token, uint16_t version)
 {
     Hello hello;
+    hello.version = version;
     hello.token = token;
     std::string error;
     if (!m_socket.sendAll(encode(hello), error)) return fail(kErrConnect, "cannot send the handshake: " + error);
     Frame frame;
-    int const code = readFrame(frame, error);
+    int code = kOk;
+    // Each queued notice renews the read timeout: the server bounds the wait.
+    while ((code = readFrame(frame, error)) == kOk && frame.type == FrameType::Queued) {
+        Queued queued;
+        if (!decode(frame, queued, error)) return fail(kErrProtocol, error);
+    }
     if (code != kOk) return fail(code == kErrTimeout ? kErrTimeout : kErrConnect, "handshake failed: " + error);
     if (frame.type == FrameType::Error) {
         ErrorMessage refused;
@@ -231,7 +222,10 @@ void SimClient::dispatch(Frame const& frame)
     }
     case FrameType::Heartbeat: {
         Heartbeat heartbeat;
-        if (decode(frame, heartbeat, error)) return;
+        if (decode(frame, heartbeat, error)) {
+            m_runMilliseconds = heartbeat.milliseconds;
+            return;
+        }
         break;
     }
     case FrameType::Trace: {
@@ -261,8 +255,10 @@ void SimClient::dispatchResponse(Response&& response)
     auto const pending = m_pending.find(response.sequence);
     if (pending == m_pending.end()) return;  // its caller gave up waiting
     Operation const operation = m_operations[response.sequence];
-    if (response.code == kOk && (operation == Operation::Run || operation == Operation::Start))
+    if (response.code == kOk && (operation == Operation::Run || operation == Operation::Start)) {
         m_runActive = true;
+        m_runMilliseconds = 0;
+    }
     pending->second.arrived = true;
     pending->second.response = std::move(response);
 }
@@ -428,6 +424,12 @@ RunResult SimClient::lastRun() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_lastRun;
+}
+
+std::chrono::milliseconds SimClient::runTime() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return std::chrono::milliseconds(m_runMilliseconds);
 }
 
 int SimClient::returnValue(int32_t& value)

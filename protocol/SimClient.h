@@ -56,13 +56,12 @@ public:
     SimClient(SimClient const&) = delete;
     SimClient& operator=(SimClient const&) = delete;
 
-    // QXSIM_PORT when it holds a port number, else 7411.
-    static uint16_t defaultPort();
-    // QXSIM_TOKEN, or empty.
-    static std::string defaultToken();
-
     // Connects and shakes hands; the server answers with the processor's
-    // description or refuses (version, token, no free connection).
+    // description or refuses (version, token, no free connection). While
+    // every connection of the server is busy, the server may queue the
+    // client and say so every half second: connect waits on, as long as
+    // those notices come. A server that speaks only version 1 of the
+    // protocol is asked again in version 1.
     int connect(std::string const& host, uint16_t port, std::string const& token,
                 std::chrono::milliseconds connectTimeout = kDefaultConnectTimeout);
     // Closes the connection; the server aborts a run still going.
@@ -101,6 +100,9 @@ public:
     // the code the server ended it with, or a connection failure.
     int waitOnTerminate();
     RunResult lastRun() const;
+    // How long the current or last run has been going, as the server's
+    // last heartbeat said.
+    std::chrono::milliseconds runTime() const;
     int returnValue(int32_t& value);
 
     int readControlRegister(uint32_t reg, uint32_t& value);
@@ -133,7 +135,7 @@ private:
     int call(Request request, Response& response);
     int fail(int code, std::string const& text);
     int failLocked(int code, std::string const& text);
-    int handshake(std::string const& token);
+    int handshake(std::string const& token, uint16_t version);
     int readFrame(Frame& frame, std::string& error);
     std::chrono::milliseconds readTimeout() const { return std::chrono::milliseconds(m_readTimeoutMs.load()); }
     int pump(std::unique_lock<std::mutex>& lock, std::function<bool()> const& done);
@@ -161,6 +163,7 @@ private:
     std::map<uint32_t, Answer> m_pending;
     std::map<uint32_t, Operation> m_operations;
     bool m_runActive = false;
+    uint64_t m_runMilliseconds = 0;
     RunResult m_lastRun;
     std::string m_traceFile = "qxtrace.txt";
     std::ofstream m_trace;

@@ -154,6 +154,59 @@ bool Socket::sendAll(uint8_t const* data, size_t size, std::string& error)
     return true;
 }
 
+Socket::Sent Socket::sendAll(uint8_t const* data, size_t size, std::chrono::milliseconds stallLimit, int wakeFd,
+                             std::string& error)
+{
+    Clock::time_point stallDeadline = Clock::now() + stallLimit;
+    while (size > 0) {
+        ssize_t const sent = ::send(m_fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent > 0) {
+            data += sent;
+            size -= static_cast<size_t>(sent);
+            stallDeadline = Clock::now() + stallLimit;
+            continue;
+        }
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+            error = systemError("send");
+            return Sent::Failed;
+        }
+        pollfd fds[2] = {{m_fd, POLLOUT, 0}, {wakeFd, POLLIN, 0}};
+        int const ready = ::poll(fds, wakeFd >= 0 ? 2 : 1, remainingMilliseconds(stallDeadline));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready < 0) {
+            error = systemError("poll");
+            return Sent::Failed;
+        }
+        if (wakeFd >= 0 && fds[1].revents != 0) {
+            error = "send: interrupted";
+            return Sent::Woken;
+        }
+        if (ready == 0) {
+            error = "send: timed out";
+            return Sent::Stalled;
+        }
+    }
+    return Sent::All;
+}
+
+Socket::Received Socket::receiveNow(uint8_t* buffer, size_t size, size_t& got, std::string& error)
+{
+    got = 0;
+    for (;;) {
+        ssize_t const count = ::recv(m_fd, buffer, size, MSG_DONTWAIT);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return Received::Timeout;
+        if (count < 0) {
+            error = systemError("recv");
+            return Received::Failed;
+        }
+        if (count == 0) return Received::Closed;
+        got = static_cast<size_t>(count);
+        return Received::Data;
+    }
+}
+
 Socket::Received Socket::receive(uint8_t* buffer, size_t size, std::chrono::milliseconds timeout, size_t& got,
                                  std::string& error)
 {

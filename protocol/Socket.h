@@ -15,6 +15,7 @@ namespace Protocol {
 class Socket {
 public:
     enum class Received { Data, Timeout, Closed, Failed };
+    enum class Sent { All, Stalled, Woken, Failed };
 
     Socket() = default;
     explicit Socket(int fd) : m_fd(fd) {}
@@ -50,6 +51,16 @@ public:
         return sendAll(bytes.data(), bytes.size(), error);
     }
     void setSendTimeout(std::chrono::milliseconds timeout);
+
+    // Sends every byte without ever blocking in send: waits for room with
+    // poll, giving up (Stalled) when no byte could be sent for stallLimit
+    // or (Woken) as soon as wakeFd, when not -1, turns readable. Stalled
+    // and Woken may leave a frame half sent: the connection is over then.
+    Sent sendAll(uint8_t const* data, size_t size, std::chrono::milliseconds stallLimit, int wakeFd,
+                 std::string& error);
+    // Takes what has arrived without waiting: Data, Timeout (nothing yet),
+    // Closed or Failed.
+    Received receiveNow(uint8_t* buffer, size_t size, size_t& got, std::string& error);
 
     // Waits at most timeout for bytes and reads what is there (up to size).
     Received receive(uint8_t* buffer, size_t size, std::chrono::milliseconds timeout, size_t& got,

@@ -2,19 +2,23 @@
 
 #include "protocol/Messages.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <poll.h>
+#include <sys/socket.h>
 
 namespace SimServer {
 
 using namespace Protocol;
 using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
 namespace {
 
-// Until the handshake is done, frames need room for a hello only.
-constexpr uint32_t kHandshakeFrameSize = 2 * kMaxStringLength;
+// What a shutting-down connection may still spend on telling its client.
+constexpr milliseconds kShutdownSendBudget{250};
 
 char const* stateText(RunState state)
 {
@@ -26,102 +30,54 @@ char const* stateText(RunState state)
     return "unknown";
 }
 
-// A server without a token accepts any client. Otherwise every byte is
-// compared, so the time taken does not tell how much of a guess matched.
-bool tokenAccepted(std::string const& expected, std::string const& given)
+milliseconds until(Clock::time_point deadline)
 {
-    if (expected.empty()) return true;
-    unsigned char difference = expected.size() == given.size() ? 0 : 1;
-    for (size_t i = 0; i < given.size(); ++i)
-        difference |= static_cast<unsigned char>(given[i] ^ expected[i % expected.size()]);
-    return difference == 0;
+    return std::max(milliseconds(0), std::chrono::duration_cast<milliseconds>(deadline - Clock::now()));
 }
 
 } // namespace
 
-Connection::Connection(Socket socket, unsigned id, ServerSettings const& settings, ServerLog& log, int stopFd)
+std::string durationText(milliseconds duration)
+{
+    if (duration.count() % 1000 == 0) return std::to_string(duration.count() / 1000) + " s";
+    return std::to_string(duration.count()) + " ms";
+}
+
+Connection::Connection(Socket socket, FrameDecoder decoder, unsigned id, uint16_t version,
+                       ServerSettings const& settings, ServerLog& log, int stopFd, std::function<void()> finished)
     : m_socket(std::move(socket)),
+      m_decoder(std::move(decoder)),
       m_id(id),
+      m_version(version),
       m_settings(settings),
       m_log(log),
       m_stopFd(stopFd),
-      m_decoder(kHandshakeFrameSize)
+      m_onFinished(std::move(finished))
 {
-    m_peer = m_socket.peerName();
-    m_socket.setSendTimeout(settings.sendTimeout);
 }
 
 Connection::~Connection() = default;
 
 void Connection::serve()
 {
-    std::string const name = "connection " + std::to_string(m_id) + " from " + m_peer;
-    m_log.line(name + " opened");
     // Frames the client sent right behind its hello are already buffered.
-    if (handshake() && handleFrames() && deliverEvents()) {
-        for (;;) {
-            bool const busy = m_session->busy();
-            auto const sinceBeat = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_lastHeartbeat);
-            std::chrono::milliseconds const beat(kHeartbeatMilliseconds);
-            std::chrono::milliseconds const timeout =
-                busy ? (sinceBeat >= beat ? std::chrono::milliseconds(0) : beat - sinceBeat) : beat;
-            Input const input = receive(timeout);
-            if (input == Input::Ended) break;
-            if (input == Input::Frames && !handleFrames()) break;
-            if (!deliverEvents()) break;
-            if (m_session->busy() && Clock::now() - m_lastHeartbeat >= beat && !sendHeartbeat()) break;
-        }
+    if (welcome() && handleFrames() && deliverEvents()) serveRequests();
+    if (stopRequested() && !m_shuttingDown) shutDown();
+    if (m_session) {
         // A run the client can no longer see is ended here, and logged.
         m_session->abortRun(kErrClientVanished, m_reason);
         RunRecord record;
         if (m_session->takeRunEnd(record)) logRun(record);
     }
     m_session.reset();
-    m_socket.finish(std::chrono::milliseconds(200));
-    m_log.line(name + " closed: " + m_reason);
+    ::shutdown(m_socket.fd(), SHUT_WR);
     m_finished = true;
+    m_onFinished();
 }
 
-bool Connection::handshake()
+bool Connection::welcome()
 {
-    Clock::time_point const deadline = Clock::now() + m_settings.handshakeTimeout;
-    for (;;) {
-        Frame frame;
-        switch (m_decoder.next(frame)) {
-        case FrameDecoder::Result::Error: refuse(kErrProtocol, m_decoder.error()); return false;
-        case FrameDecoder::Result::Frame: return checkHello(frame);
-        case FrameDecoder::Result::NeedMore: break;
-        }
-        auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) {
-            refuse(kErrTimeout, "no handshake within " + std::to_string(m_settings.handshakeTimeout.count()) + " ms");
-            return false;
-        }
-        if (receive(left) == Input::Ended) return false;
-    }
-}
-
-bool Connection::checkHello(Frame const& frame)
-{
-    Hello hello;
     std::string error;
-    if (!decode(frame, hello, error)) {
-        refuse(kErrProtocol, error);
-        return false;
-    }
-    if (hello.magic != kMagic) {
-        refuse(kErrProtocol, "bad hello: wrong magic number " + std::to_string(hello.magic));
-        return false;
-    }
-    if (hello.version != kVersion) {
-        refuse(kErrVersion, "protocol version " + std::to_string(hello.version) +
-                                " is not supported; this server speaks version " + std::to_string(kVersion));
-        return false;
-    }
-    if (!tokenAccepted(m_settings.token, hello.token)) {
-        refuse(kErrToken, "the token was refused");
-        return false;
-    }
     m_session = ProcessorSession::create(m_settings, [this] { m_wake.notify(); }, error);
     if (!m_session) {
         refuse(kErrBusy, "cannot make a processor: " + error);
@@ -129,13 +85,48 @@ bool Connection::checkHello(Frame const& frame)
     }
     m_decoder.setMaxFrameSize(m_settings.maxProgramSize + kFrameOverhead);
     Welcome welcome;
+    welcome.version = m_version;
     welcome.server = "qxsim 1.0.0";
     welcome.processor = m_session->info();
     m_lastHeartbeat = Clock::now();
     return send(encode(welcome));
 }
 
-Connection::Input Connection::receive(std::chrono::milliseconds timeout)
+void Connection::serveRequests()
+{
+    milliseconds const beat(kHeartbeatMilliseconds);
+    Clock::time_point lastActivity = Clock::now();
+    for (;;) {
+        bool const busy = m_session->busy();
+        if (busy) lastActivity = Clock::now();
+        if (!busy && m_settings.idleTimeout.count() > 0 && Clock::now() - lastActivity >= m_settings.idleTimeout) {
+            refuse(kErrIdle, "no request for " + durationText(m_settings.idleTimeout) +
+                                 ": the connection was idle too long");
+            return;
+        }
+        Input const input = receive(nextWait(busy, lastActivity));
+        if (input == Input::Ended) return;
+        if (input == Input::Frames) {
+            lastActivity = Clock::now();
+            if (!handleFrames()) return;
+        }
+        if (!deliverEvents()) return;
+        if (m_session->busy() && Clock::now() - m_lastHeartbeat >= beat && !sendHeartbeat()) return;
+    }
+}
+
+// Until the next heartbeat is due (during a run), trace is waiting, or the
+// idle timeout expires.
+milliseconds Connection::nextWait(bool busy, Clock::time_point lastActivity)
+{
+    milliseconds const beat(kHeartbeatMilliseconds);
+    if (m_session->traceWaiting()) return milliseconds(0);
+    if (busy) return until(m_lastHeartbeat + beat);
+    if (m_settings.idleTimeout.count() == 0) return beat;
+    return std::min(beat, until(lastActivity + m_settings.idleTimeout));
+}
+
+Connection::Input Connection::receive(milliseconds timeout)
 {
     pollfd fds[3] = {{m_socket.fd(), POLLIN, 0}, {m_wake.fd(), POLLIN, 0}, {m_stopFd, POLLIN, 0}};
     int const ready = ::poll(fds, 3, static_cast<int>(timeout.count()));
@@ -154,7 +145,7 @@ Connection::Input Connection::receive(std::chrono::milliseconds timeout)
     uint8_t buffer[65536];
     size_t got = 0;
     std::string error;
-    switch (m_socket.receive(buffer, sizeof buffer, std::chrono::milliseconds(0), got, error)) {
+    switch (m_socket.receiveNow(buffer, sizeof buffer, got, error)) {
     case Socket::Received::Data: m_decoder.feed(buffer, got); return Input::Frames;
     case Socket::Received::Timeout: return Input::Idle;
     case Socket::Received::Closed: m_reason = "the client closed the connection"; return Input::Ended;
@@ -179,10 +170,18 @@ bool Connection::handleFrames()
             return false;
         }
         Response response;
-        if (m_session->handle(request, response) && !send(encode(response))) return false;
+        bool const answered = m_session->handle(request, response);
+        bool const started = (request.operation == Operation::Run || request.operation == Operation::Start) &&
+                             response.code == kOk;
+        if (started && m_settings.verbose)
+            m_log.line("connection " + std::to_string(m_id) + ": run of " + m_session->programName() + " started");
+        if (answered && !send(encode(response))) return false;
     }
 }
 
+// Sends what the run and a semaphore wait left. The trace goes out a
+// buffer's worth at a time, so that requests (a halt) are read in
+// between; once the run has ended, all of it, before the end.
 bool Connection::deliverEvents()
 {
     for (Response const& response : m_session->takeCompletions())
@@ -190,7 +189,7 @@ bool Connection::deliverEvents()
     RunRecord record;
     bool const ended = m_session->takeRunEnd(record);
     std::vector<std::vector<uint8_t>> chunks;
-    m_session->takeTrace(chunks);
+    m_session->takeTrace(chunks, ended ? std::numeric_limits<size_t>::max() : m_session->traceCapacity());
     for (std::vector<uint8_t>& bytes : chunks) {
         TraceChunk chunk;
         chunk.bytes = std::move(bytes);
@@ -209,10 +208,17 @@ bool Connection::sendHeartbeat()
     return send(encode(heartbeat));
 }
 
+// Waits for a slow reader at most the send timeout, and not at all once
+// the server stops; a stopping connection spends a short budget on its
+// last frames.
 bool Connection::send(std::vector<uint8_t> const& frame)
 {
     std::string error;
-    if (m_socket.sendAll(frame, error)) return true;
+    Socket::Sent const sent =
+        m_shuttingDown ? m_socket.sendAll(frame.data(), frame.size(), until(m_shutdownDeadline), -1, error)
+                       : m_socket.sendAll(frame.data(), frame.size(), m_settings.sendTimeout, m_stopFd, error);
+    if (sent == Socket::Sent::All) return true;
+    if (sent == Socket::Sent::Woken) return false;  // serve() shuts down
     if (m_reason.empty()) m_reason = "cannot send to the client: " + error;
     return false;
 }
@@ -227,8 +233,16 @@ void Connection::refuse(int code, std::string const& text)
     send(encode(message));
 }
 
+bool Connection::stopRequested() const
+{
+    pollfd stop{m_stopFd, POLLIN, 0};
+    return ::poll(&stop, 1, 0) > 0;
+}
+
 void Connection::shutDown()
 {
+    m_shuttingDown = true;
+    m_shutdownDeadline = Clock::now() + kShutdownSendBudget;
     std::string const text = errorName(kErrShutdown);
     m_reason = text;
     if (m_session) {

@@ -2,10 +2,7 @@
 
 #include "qxx/QxxReader.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <unistd.h>
+#include <algorithm>
 
 namespace SimServer {
 
@@ -25,22 +22,6 @@ uint64_t programEnd(Qxx::QxxImage const& image)
     uint64_t const dataEnd = uint64_t(image.data.address) + image.data.bytes.size();
     uint64_t const bssEnd = uint64_t(image.bssAddress) + image.bssSize;
     return std::max(dataEnd, bssEnd);
-}
-
-// A fresh, empty file for a run's trace under TMPDIR.
-bool makeTraceFile(std::string& path, std::string& error)
-{
-    char const* directory = std::getenv("TMPDIR");
-    std::string pattern = std::string(directory != nullptr && *directory != '\0' ? directory : "/tmp") +
-                          "/qxsim-trace-XXXXXX";
-    int const fd = ::mkstemp(pattern.data());
-    if (fd < 0) {
-        error = "cannot create a trace file in " + pattern.substr(0, pattern.rfind('/'));
-        return false;
-    }
-    ::close(fd);
-    path = pattern;
-    return true;
 }
 
 RunState runStateOf(ProcessorState state)
@@ -64,6 +45,7 @@ ProcessorSession::ProcessorSession(ServerSettings const& settings, std::unique_p
                                    std::function<void()> wake)
     : m_settings(settings),
       m_wake(std::move(wake)),
+      m_trace(settings.traceBufferSize, m_wake),
       m_runner(std::move(processor)),
       m_heap(settings.processor.monoMemoryStart,
              uint64_t(settings.processor.monoMemoryStart) + settings.processor.monoMemorySize -
@@ -75,12 +57,12 @@ ProcessorSession::ProcessorSession(ServerSettings const& settings, std::unique_p
 ProcessorSession::~ProcessorSession()
 {
     if (m_runner.active()) m_runner.abort();
+    m_trace.abandon();  // a run waiting for room in the trace goes on to its end
     m_runner.wait();
     std::string ignored;
     processor().reset(ignored);  // makes a pending semaphore wait give up
     if (m_waiter.joinable()) m_waiter.join();
     processor().stopTrace();
-    if (!m_tracePath.empty()) ::unlink(m_tracePath.c_str());
 }
 
 ProcessorInfo ProcessorSession::info() const
@@ -198,7 +180,7 @@ bool ProcessorSession::startRun(Response& response)
         answer(response, kErrState, "a program is already running");
         return false;
     }
-    if (m_traceOn && !startTrace(response)) return false;
+    if (m_traceOn) startTrace();
     Simulator::RunLimits limits;
     limits.maxCycles = m_settings.maxCycles;
     std::string error;
@@ -213,19 +195,10 @@ bool ProcessorSession::startRun(Response& response)
     return true;
 }
 
-bool ProcessorSession::startTrace(Response& response)
+void ProcessorSession::startTrace()
 {
-    std::string error;
-    if (m_tracePath.empty() && !makeTraceFile(m_tracePath, error)) {
-        answer(response, kErrTraceFile, error);
-        return false;
-    }
-    m_traceOffset = 0;
-    if (!processor().startTrace(m_tracePath, error)) {
-        answer(response, kErrTraceFile, error);
-        return false;
-    }
-    return true;
+    m_trace.open();
+    processor().startTrace(&m_trace);
 }
 
 void ProcessorSession::stopTrace() { processor().stopTrace(); }
@@ -372,24 +345,13 @@ std::chrono::milliseconds ProcessorSession::runTime() const
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_runStart);
 }
 
-void ProcessorSession::takeTrace(std::vector<std::vector<uint8_t>>& chunks)
+void ProcessorSession::takeTrace(std::vector<std::vector<uint8_t>>& chunks, size_t most)
 {
-    if (m_tracePath.empty()) return;
-    std::ifstream file(m_tracePath, std::ios::binary);
-    file.seekg(static_cast<std::streamoff>(m_traceOffset));
-    for (;;) {
-        std::vector<uint8_t> chunk(kMaxTraceChunk);
-        file.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(chunk.size()));
-        std::streamsize const got = file.gcount();
-        if (got <= 0) break;
-        chunk.resize(static_cast<size_t>(got));
-        m_traceOffset += static_cast<uint64_t>(got);
+    while (most > 0) {
+        std::vector<uint8_t> chunk;
+        if (m_trace.take(chunk, std::min<size_t>(most, kMaxTraceChunk)) == 0) break;
+        most -= chunk.size();
         chunks.push_back(std::move(chunk));
-    }
-    // Once the run is over and its trace closed, the file is used up.
-    if (!m_running && !processor().tracing()) {
-        ::unlink(m_tracePath.c_str());
-        m_tracePath.clear();
     }
 }
 
@@ -447,6 +409,7 @@ void ProcessorSession::abortRun(int code, std::string const& text)
     m_abortCode = code;
     m_abortText = text;
     m_runner.abort();
+    m_trace.abandon();
     m_runner.wait();
     captureRunEnd();
 }

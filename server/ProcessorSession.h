@@ -10,6 +10,7 @@
 #include "protocol/Messages.h"
 #include "server/MonoHeap.h"
 #include "server/ServerSettings.h"
+#include "server/TraceBuffer.h"
 #include "simulator/ProcessorRunner.h"
 
 #include <chrono>
@@ -36,8 +37,7 @@ public:
     // Null with the reason in error when the processor cannot be made.
     static std::unique_ptr<ProcessorSession> create(ServerSettings const& settings, std::function<void()> wake,
                                                     std::string& error);
-    // Aborts a run, releases a pending semaphore wait, joins the threads
-    // and removes the trace file.
+    // Aborts a run, releases a pending semaphore wait and joins the threads.
     ~ProcessorSession();
     ProcessorSession(ProcessorSession const&) = delete;
     ProcessorSession& operator=(ProcessorSession const&) = delete;
@@ -55,8 +55,13 @@ public:
     bool busy() const;
     std::chrono::milliseconds runTime() const;
 
-    // New trace bytes, in chunks the protocol can carry.
-    void takeTrace(std::vector<std::vector<uint8_t>>& chunks);
+    // New trace bytes, at most most of them, in chunks the protocol can
+    // carry. While the trace buffer is full the run waits for this.
+    void takeTrace(std::vector<std::vector<uint8_t>>& chunks, size_t most);
+    size_t traceCapacity() const { return m_trace.capacity(); }
+    std::string const& programName() const { return m_programName; }
+    bool traceWaiting() const { return m_trace.size() > 0; }
+    size_t traceBuffered() const { return m_trace.size(); }
 
     // When a run has ended: its end, with the trace finished, and true.
     bool takeRunEnd(RunRecord& record);
@@ -94,13 +99,14 @@ private:
     void free(Request const& request, Response& response);
 
     bool startRun(Response& response);
-    bool startTrace(Response& response);
+    void startTrace();
     void stopTrace();
     void onRunEnd();
     void captureRunEnd();
 
     ServerSettings const& m_settings;
     std::function<void()> m_wake;
+    TraceBuffer m_trace;  // outlives the processor, which writes into it
     Simulator::ProcessorRunner m_runner;
     MonoHeap m_heap;
 
@@ -110,8 +116,6 @@ private:
     size_t m_programSize = 0;
 
     bool m_traceOn = false;
-    std::string m_tracePath;  // the run's trace file on this side
-    uint64_t m_traceOffset = 0;
 
     bool m_running = false;
     std::chrono::steady_clock::time_point m_runStart;

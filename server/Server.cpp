@@ -2,9 +2,11 @@
 
 #include "protocol/Messages.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -13,9 +15,27 @@
 
 namespace SimServer {
 
+using namespace Protocol;
+using std::chrono::milliseconds;
+
 namespace {
 
+// How long a refused or closed client may take to read its last frame.
+constexpr milliseconds kRefusalLinger{1000};
+constexpr milliseconds kCloseLinger{200};
+// What a queued client may send ahead before the server stops reading it.
+constexpr size_t kQueuedInputLimit = 64u << 10;
+// Input read from one client per turn of the loop, so none holds it up.
+constexpr int kReadsPerTurn = 16;
+
 std::string systemError(std::string const& what) { return what + ": " + std::strerror(errno); }
+
+int pollTimeout(std::chrono::steady_clock::time_point now, std::chrono::steady_clock::time_point wake)
+{
+    if (wake <= now) return 0;
+    auto const left = std::chrono::duration_cast<milliseconds>(wake - now).count();
+    return static_cast<int>(left + 1);  // rounds up: wake after the deadline, not just before it
+}
 
 } // namespace
 
@@ -40,12 +60,12 @@ bool Server::listen(std::string& error)
         error = "cannot resolve " + m_settings.listenAddress + ": " + ::gai_strerror(status);
         return false;
     }
-    Protocol::Socket listener(::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol));
+    Socket listener(::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, found->ai_protocol));
     int const on = 1;
     bool const bound = listener.valid() &&
                        ::setsockopt(listener.fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
                        ::bind(listener.fd(), found->ai_addr, found->ai_addrlen) == 0 &&
-                       ::listen(listener.fd(), 64) == 0;
+                       ::listen(listener.fd(), 128) == 0;
     ::freeaddrinfo(found);
     if (!bound) {
         error = systemError("cannot listen on " + m_settings.listenAddress + " port " + service);
@@ -63,52 +83,235 @@ bool Server::listen(std::string& error)
 void Server::serve()
 {
     m_log.line("listening on " + address());
+    std::vector<pollfd> fds;
+    std::vector<Waiting*> polled;
     for (;;) {
-        pollfd fds[2] = {{m_listener.fd(), POLLIN, 0}, {m_stop.fd(), POLLIN, 0}};
-        int const ready = ::poll(fds, 2, 1000);
+        Clock::time_point now = Clock::now();
+        bool const accepting = now >= m_acceptPausedUntil;
+        fds.assign({{m_stop.fd(), POLLIN, 0}, {m_finished.fd(), POLLIN, 0}, {accepting ? m_listener.fd() : -1, POLLIN, 0}});
+        polled.clear();
+        Clock::time_point wake = now + std::chrono::seconds(1);
+        if (!accepting) wake = std::min(wake, m_acceptPausedUntil);
+        for (Waiting& client : m_waiting) {
+            short events = client.out.empty() ? 0 : POLLOUT;
+            if (client.stage != Waiting::Stage::Queued || client.decoder.buffered() < kQueuedInputLimit)
+                events |= POLLIN;
+            fds.push_back({client.socket.fd(), events, 0});
+            polled.push_back(&client);
+            wake = std::min(wake, client.deadline);
+            if (client.stage == Waiting::Stage::Queued && client.version >= kQueuedFrameVersion)
+                wake = std::min(wake, client.nextNotice);
+        }
+        int const ready = ::poll(fds.data(), fds.size(), pollTimeout(now, wake));
         if (ready < 0 && errno != EINTR) {
             m_log.line(systemError("poll"));
             break;
         }
-        if (ready > 0 && fds[1].revents != 0) break;
-        if (ready > 0 && fds[0].revents != 0) accept();
-        reapFinished();
+        if (ready > 0 && fds[0].revents != 0) break;
+        now = Clock::now();
+        if (ready > 0 && fds[1].revents != 0) m_finished.drain();
+        reapFinished(now);
+        for (size_t i = 0; ready > 0 && i < polled.size(); ++i) {
+            short const events = fds[3 + i].revents;
+            Waiting& client = *polled[i];
+            if ((events & POLLOUT) != 0) flush(client);
+            if ((events & (POLLIN | POLLHUP | POLLERR)) != 0 && !client.ended) readFrom(client, now);
+        }
+        if (ready > 0 && fds[2].revents != 0) acceptAll(now);
+        expire(now);
+        admit();
+        notifyQueued(now);
+        removeEnded();
     }
     m_log.line("stopping: closing " + std::to_string(m_connections.size()) + " connections");
     m_listener.close();
     stop();  // connections watch the same pipe
+    Clock::time_point const now = Clock::now();
+    for (Waiting& client : m_waiting)
+        if (client.stage != Waiting::Stage::Closing && !client.ended)
+            refuse(client, kErrShutdown, errorName(kErrShutdown), now);
     joinAll();
+    m_waiting.clear();
     m_log.line("stopped");
 }
 
-void Server::accept()
+void Server::acceptAll(Clock::time_point now)
 {
-    Protocol::Socket client(::accept4(m_listener.fd(), nullptr, nullptr, SOCK_CLOEXEC));
-    if (!client.valid()) return;  // the client gave up before we took it
-    int const on = 1;
-    ::setsockopt(client.fd(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    reapFinished();
-    if (m_connections.size() >= m_settings.maxConnections) {
-        std::string const text =
-            "the server already serves its maximum of " + std::to_string(m_settings.maxConnections) + " connections";
-        m_log.line("connection from " + client.peerName() + " refused: " + text);
-        Protocol::ErrorMessage refusal;
-        refusal.code = Protocol::kErrBusy;
-        refusal.text = text;
-        client.setSendTimeout(std::chrono::milliseconds(1000));
-        std::string ignored;
-        client.sendAll(Protocol::encode(refusal), ignored);
-        client.finish(std::chrono::milliseconds(200));
-        return;
+    for (int taken = 0; taken < 64; ++taken) {
+        Socket socket(::accept4(m_listener.fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+        if (!socket.valid()) {
+            if (errno == EINTR || errno == ECONNABORTED) continue;
+            // Out of descriptors or memory: the pending clients stay in the
+            // listen backlog until closing ones make room.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                m_acceptPausedUntil = now + milliseconds(100);
+            return;
+        }
+        int const on = 1;
+        ::setsockopt(socket.fd(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        m_waiting.emplace_back();
+        Waiting& client = m_waiting.back();
+        client.socket = std::move(socket);
+        client.id = m_nextId++;
+        client.peer = client.socket.peerName();
+        client.deadline = now + m_settings.handshakeTimeout;
+        m_log.line(name(client) + " opened");
+        if (count(Waiting::Stage::Handshake) > kMaxHandshakes)
+            refuse(client, kErrBusy,
+                   "more than " + std::to_string(kMaxHandshakes) + " clients are in their handshake", now);
     }
+}
+
+void Server::readFrom(Waiting& client, Clock::time_point now)
+{
+    uint8_t buffer[4096];
+    for (int turn = 0; turn < kReadsPerTurn; ++turn) {
+        size_t got = 0;
+        std::string error;
+        Socket::Received const received = client.socket.receiveNow(buffer, sizeof buffer, got, error);
+        if (received == Socket::Received::Timeout) return;
+        if (received != Socket::Received::Data) {
+            if (client.stage != Waiting::Stage::Closing)
+                m_log.line(name(client) + " closed: " +
+                           (received == Socket::Received::Closed ? "the client closed the connection" : error));
+            client.ended = true;
+            return;
+        }
+        if (client.stage == Waiting::Stage::Closing) continue;  // dropped: the client reads our last frame
+        client.decoder.feed(buffer, got);
+        if (client.stage == Waiting::Stage::Queued) {
+            if (client.decoder.buffered() >= kQueuedInputLimit) return;
+            continue;
+        }
+        Frame frame;
+        switch (client.decoder.next(frame)) {
+        case FrameDecoder::Result::NeedMore: continue;
+        case FrameDecoder::Result::Error: return refuse(client, kErrProtocol, client.decoder.error(), now);
+        case FrameDecoder::Result::Frame: return onHello(client, frame, now);
+        }
+    }
+}
+
+void Server::onHello(Waiting& client, Frame const& frame, Clock::time_point now)
+{
+    Hello hello;
+    ErrorMessage refusal;
+    if (!acceptHello(frame, m_settings.token, hello, refusal)) return refuse(client, refusal.code, refusal.text, now);
+    client.version = hello.version;
+    if (m_connections.size() < m_settings.maxConnections && count(Waiting::Stage::Queued) == 0)
+        return startConnection(client);
+    if (count(Waiting::Stage::Queued) >= m_settings.queueLength)
+        return refuse(client, kErrBusy,
+                      "the server already serves its maximum of " + std::to_string(m_settings.maxConnections) +
+                          " connections and its queue of " + std::to_string(m_settings.queueLength) +
+                          " waiting clients is full",
+                      now);
+    enqueue(client, now);
+}
+
+void Server::enqueue(Waiting& client, Clock::time_point now)
+{
+    client.stage = Waiting::Stage::Queued;
+    client.deadline = now + m_settings.queueTimeout;
+    client.nextNotice = now;
+    m_log.line(name(client) + " queued: " + std::to_string(count(Waiting::Stage::Queued)) +
+               " clients wait for a connection");
+}
+
+// Sends the error frame without waiting; the rest goes out as the client
+// reads, until the linger deadline.
+void Server::refuse(Waiting& client, int code, std::string const& text, Clock::time_point now)
+{
+    if (client.stage != Waiting::Stage::Closing) m_log.line(name(client) + " closed: " + text);
+    ErrorMessage message;
+    message.code = code;
+    message.text = text;
+    std::vector<uint8_t> const frame = encode(message);
+    client.out.insert(client.out.end(), frame.begin(), frame.end());
+    client.stage = Waiting::Stage::Closing;
+    client.deadline = now + kRefusalLinger;
+    flush(client);
+}
+
+void Server::flush(Waiting& client)
+{
+    while (!client.out.empty()) {
+        ssize_t const sent = ::send(client.socket.fd(), client.out.data(), client.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        if (sent <= 0) {
+            client.out.clear();
+            client.ended = true;
+            return;
+        }
+        client.out.erase(client.out.begin(), client.out.begin() + sent);
+    }
+    if (client.stage == Waiting::Stage::Closing) ::shutdown(client.socket.fd(), SHUT_WR);
+}
+
+void Server::expire(Clock::time_point now)
+{
+    for (Waiting& client : m_waiting) {
+        if (client.ended || now < client.deadline) continue;
+        switch (client.stage) {
+        case Waiting::Stage::Handshake:
+            refuse(client, kErrTimeout,
+                   "no handshake within " + std::to_string(m_settings.handshakeTimeout.count()) + " ms", now);
+            break;
+        case Waiting::Stage::Queued:
+            refuse(client, kErrBusy,
+                   "the server already serves its maximum of " + std::to_string(m_settings.maxConnections) +
+                       " connections and none became free within " + durationText(m_settings.queueTimeout),
+                   now);
+            break;
+        case Waiting::Stage::Closing: client.ended = true; break;
+        }
+    }
+}
+
+// Queued clients take free slots in the order they came; one whose
+// queued notice is still partly unsent goes once it is out, so that its
+// welcome follows whole frames.
+void Server::admit()
+{
+    for (Waiting& client : m_waiting) {
+        if (m_connections.size() >= m_settings.maxConnections) return;
+        if (client.stage == Waiting::Stage::Queued && !client.ended && client.out.empty()) startConnection(client);
+    }
+}
+
+void Server::startConnection(Waiting& client)
+{
     Running running;
-    running.connection = std::make_unique<Connection>(std::move(client), m_nextId++, m_settings, m_log, m_stop.fd());
+    running.name = name(client);
+    running.connection =
+        std::make_unique<Connection>(std::move(client.socket), std::move(client.decoder), client.id, client.version,
+                                     m_settings, m_log, m_stop.fd(), [this] { m_finished.notify(); });
+    client.ended = true;
     Connection* connection = running.connection.get();
     running.thread = std::thread([connection] { connection->serve(); });
     m_connections.push_back(std::move(running));
 }
 
-void Server::reapFinished()
+void Server::notifyQueued(Clock::time_point now)
+{
+    uint32_t position = 0;
+    for (Waiting& client : m_waiting) {
+        if (client.stage != Waiting::Stage::Queued || client.ended) continue;
+        ++position;
+        if (client.version < kQueuedFrameVersion || now < client.nextNotice || !client.out.empty()) continue;
+        Queued queued;
+        queued.position = position;
+        client.out = encode(queued);
+        client.nextNotice = now + milliseconds(kHeartbeatMilliseconds);
+        flush(client);
+    }
+}
+
+// Joins the threads of connections that are done, at once, so that their
+// slots are free for the queue; their sockets linger a little for the
+// client to read the last frame.
+void Server::reapFinished(Clock::time_point now)
 {
     for (auto running = m_connections.begin(); running != m_connections.end();) {
         if (!running->connection->finished()) {
@@ -116,15 +319,40 @@ void Server::reapFinished()
             continue;
         }
         running->thread.join();
+        m_log.line(running->name + " closed: " + running->connection->reason());
+        m_waiting.emplace_back();
+        Waiting& closing = m_waiting.back();
+        closing.stage = Waiting::Stage::Closing;
+        closing.socket = running->connection->takeSocket();
+        closing.deadline = now + kCloseLinger;
         running = m_connections.erase(running);
     }
 }
 
+void Server::removeEnded()
+{
+    m_waiting.remove_if([](Waiting const& client) { return client.ended; });
+}
+
 void Server::joinAll()
 {
-    for (Running& running : m_connections)
+    for (Running& running : m_connections) {
         if (running.thread.joinable()) running.thread.join();
+        m_log.line(running.name + " closed: " + running.connection->reason());
+    }
     m_connections.clear();
+}
+
+size_t Server::count(Waiting::Stage stage) const
+{
+    return size_t(std::count_if(m_waiting.begin(), m_waiting.end(), [stage](Waiting const& client) {
+        return client.stage == stage && !client.ended;
+    }));
+}
+
+std::string Server::name(Waiting const& client) const
+{
+    return "connection " + std::to_string(client.id) + " from " + client.peer;
 }
 
 } // namespace SimServer

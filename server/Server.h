@@ -1,27 +1,41 @@
 // The qxsim server: listens on a TCP address and serves each client on a
 // thread of its own with a simulated processor of its own, up to a
-// maximum number of connections; clients beyond it are refused with an
-// error frame. stop() (safe from a signal handler through stopFd) ends the
-// accept loop and every connection, aborting their runs.
+// maximum number of connections.
+//
+// One thread (serve) does everything else without ever blocking on a
+// client: it accepts, reads hellos (a client that does not finish its
+// handshake in time is dropped), keeps clients that find every connection
+// busy in a bounded queue until a slot frees or their wait expires, sends
+// refusals and lets closed connections linger, all from one poll(). A slot
+// is free again as soon as its connection's thread is done. stop() (safe
+// from a signal handler through stopFd) ends the accept loop and every
+// connection, aborting their runs.
 #ifndef SERVER_SERVER_H
 #define SERVER_SERVER_H
 
+#include "protocol/FrameDecoder.h"
 #include "protocol/Socket.h"
 #include "server/Connection.h"
+#include "server/Handshake.h"
 #include "server/ServerLog.h"
 #include "server/ServerSettings.h"
 #include "server/WakePipe.h"
 
+#include <chrono>
 #include <cstdint>
 #include <list>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace SimServer {
 
 class Server {
 public:
+    // Clients in their handshake at once; more are refused at once.
+    static constexpr size_t kMaxHandshakes = 256;
+
     Server(ServerSettings settings, ServerLog& log);
     ~Server();  // stops and joins every thread
     Server(Server const&) = delete;
@@ -41,21 +55,56 @@ public:
     int stopFd() const { return m_stop.writeFd(); }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
+    // A client that has no connection thread: in its handshake, queued for
+    // a slot, or being closed (its last frame sent, its input drained).
+    struct Waiting {
+        enum class Stage { Handshake, Queued, Closing };
+        Stage stage = Stage::Handshake;
+        Protocol::Socket socket;
+        unsigned id = 0;
+        std::string peer;
+        Protocol::FrameDecoder decoder{kHandshakeFrameSize};
+        uint16_t version = 0;
+        Clock::time_point deadline;
+        Clock::time_point nextNotice;
+        std::vector<uint8_t> out;  // bytes still to send
+        bool ended = false;        // nothing more to do: close it
+    };
+
     struct Running {
         std::unique_ptr<Connection> connection;
         std::thread thread;
+        std::string name;  // for the log
     };
 
-    void accept();
-    void reapFinished();
+    Clock::time_point pollOnce();
+    void acceptAll(Clock::time_point now);
+    void readFrom(Waiting& client, Clock::time_point now);
+    void onHello(Waiting& client, Protocol::Frame const& frame, Clock::time_point now);
+    void enqueue(Waiting& client, Clock::time_point now);
+    void refuse(Waiting& client, int code, std::string const& text, Clock::time_point now);
+    void flush(Waiting& client);
+    void expire(Clock::time_point now);
+    void admit();
+    void startConnection(Waiting& client);
+    void notifyQueued(Clock::time_point now);
+    void reapFinished(Clock::time_point now);
+    void removeEnded();
     void joinAll();
+    size_t count(Waiting::Stage stage) const;
+    std::string name(Waiting const& client) const;
 
     ServerSettings const m_settings;
     ServerLog& m_log;
     WakePipe m_stop;
+    WakePipe m_finished;  // a connection's thread is done
     Protocol::Socket m_listener;
     uint16_t m_port = 0;
     unsigned m_nextId = 1;
+    Clock::time_point m_acceptPausedUntil;
+    std::list<Waiting> m_waiting;  // in arrival order: the queue is fair
     std::list<Running> m_connections;
 };
 

@@ -17,7 +17,9 @@ namespace SimServer {
 Configuration::Options** serverOptionTable();
 
 // Reads the options into settings (which start from their defaults; the
-// port from QXSIM_PORT when set). False with the reason for a bad value.
+// port from QXSIM_PORT when set). False with the reason for a bad value,
+// an empty one, a bad QXSIM_PORT or a token longer than a client can
+// present.
 bool readServerSettings(Configuration::CommandOptions& options, ServerSettings& settings, std::string& error);
 
 // The processor dimensions of the default node.

@@ -7,6 +7,7 @@
 #include "simulator/ProcessorConfig.h"
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -16,6 +17,15 @@ struct ServerSettings {
     std::string listenAddress = "127.0.0.1";
     uint16_t port = Protocol::kDefaultPort;  // 0: any free port
     unsigned maxConnections = 8;
+    // Clients that arrive while every connection is busy wait in a queue
+    // of this many, each at most queueTimeout; beyond, they are refused.
+    unsigned queueLength = 64;
+    std::chrono::milliseconds queueTimeout{60000};
+    // A connection with no run and no request for this long is closed;
+    // 0: never.
+    std::chrono::milliseconds idleTimeout{60000};
+    // Trace bytes held per connection while the client reads them.
+    size_t traceBufferSize = 4u << 20;
     uint32_t maxProgramSize = Protocol::kMaxProgramSize;
     uint64_t maxCycles = 0;  // per run; 0: no limit
     std::string token;       // empty: none required

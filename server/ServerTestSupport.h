@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,12 +29,75 @@ inline std::vector<uint8_t> program(std::string const& source)
     return bytes;
 }
 
+// Polls condition until it holds, for at most thirty seconds.
+template <typename Condition>
+bool waitFor(Condition condition)
+{
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+// A client on a bare socket, for what SimClient does not do: old
+// versions, silence, not reading.
+class RawClient {
+public:
+    explicit RawClient(uint16_t port)
+    {
+        std::string error;
+        EXPECT_TRUE(Protocol::Socket::connectTo("127.0.0.1", port, std::chrono::seconds(5), m_socket, error)) << error;
+    }
+
+    bool send(std::vector<uint8_t> const& bytes)
+    {
+        std::string error;
+        return m_socket.sendAll(bytes, error);
+    }
+
+    // The next frame, waiting up to thirty seconds; false when none comes.
+    bool next(Protocol::Frame& frame)
+    {
+        uint8_t buffer[4096];
+        for (;;) {
+            Protocol::FrameDecoder::Result const result = m_decoder.next(frame);
+            if (result == Protocol::FrameDecoder::Result::Frame) return true;
+            if (result == Protocol::FrameDecoder::Result::Error) return false;
+            size_t got = 0;
+            std::string error;
+            if (m_socket.receive(buffer, sizeof buffer, std::chrono::seconds(30), got, error) !=
+                Protocol::Socket::Received::Data)
+                return false;
+            m_decoder.feed(buffer, got);
+        }
+    }
+
+    // Reads frames up to the first that is not of type skipped.
+    bool nextBut(Protocol::FrameType skipped, Protocol::Frame& frame)
+    {
+        while (next(frame))
+            if (frame.type != skipped) return true;
+        return false;
+    }
+
+    Protocol::Socket& socket() { return m_socket; }
+
+private:
+    Protocol::Socket m_socket;
+    Protocol::FrameDecoder m_decoder;
+};
+
 class RunningServer {
 public:
     explicit RunningServer(SimServer::ServerSettings settings = SimServer::ServerSettings())
         : m_log([this](std::string const& line) {
-              std::lock_guard<std::mutex> lock(m_mutex);
-              m_lines.push_back(line);
+              {
+                  std::lock_guard<std::mutex> lock(m_mutex);
+                  m_lines.push_back(line);
+              }
+              m_logged.notify_all();
           })
     {
         settings.listenAddress = "127.0.0.1";
@@ -61,22 +125,21 @@ public:
         return client;
     }
 
-    // Waits (up to ten seconds) for a log line containing text.
-    bool logged(std::string const& text)
+    // Waits (up to thirty seconds) for count log lines containing text.
+    bool logged(std::string const& text, size_t count = 1)
     {
-        for (int i = 0; i < 1000; ++i) {
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                for (std::string const& line : m_lines)
-                    if (line.find(text) != std::string::npos) return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_logged.wait_for(lock, std::chrono::seconds(30), [&] {
+            size_t found = 0;
+            for (std::string const& line : m_lines)
+                if (line.find(text) != std::string::npos) ++found;
+            return found >= count;
+        });
     }
 
 private:
     std::mutex m_mutex;
+    std::condition_variable m_logged;
     std::vector<std::string> m_lines;
     SimServer::ServerLog m_log;
     std::unique_ptr<SimServer::Server> m_server;

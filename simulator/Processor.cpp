@@ -309,6 +309,17 @@ bool Processor::startTrace(std::string const& path, std::string& error)
     return true;
 }
 
+void Processor::startTrace(std::streambuf* sink)
+{
+    auto trace = std::make_unique<TraceWriter>();
+    trace->open(sink);
+    std::lock_guard<std::mutex> lock(m_traceMutex);
+    if (m_trace)
+        m_trace->close();
+    m_trace = std::move(trace);
+    m_tracing.store(true);
+}
+
 void Processor::stopTrace()
 {
     std::lock_guard<std::mutex> lock(m_traceMutex);

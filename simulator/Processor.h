@@ -31,6 +31,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -133,6 +134,8 @@ public:
     // Writes a line per executed instruction to the file at path (replaced)
     // until stopTrace or destruction, which flush and close it.
     bool startTrace(std::string const& path, std::string& error);
+    // The same into sink, which must outlive the trace; see TraceWriter.
+    void startTrace(std::streambuf* sink);
     void stopTrace();
     bool tracing() const { return m_tracing.load(); }
 

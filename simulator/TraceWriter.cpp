@@ -15,31 +15,37 @@ bool TraceWriter::open(std::string const& path, std::string& error)
         error = "cannot open trace file '" + path + "': " + std::strerror(errno);
         return false;
     }
-    m_file << kHeader << '\n';
+    m_out.rdbuf(m_file.rdbuf());
+    m_out << kHeader << '\n';
     return true;
+}
+
+void TraceWriter::open(std::streambuf* sink)
+{
+    m_out.rdbuf(sink);
+    m_out << kHeader << '\n';
 }
 
 void TraceWriter::close()
 {
-    if (m_file.is_open()) {
-        m_file.flush();
-        m_file.close();
-    }
+    if (m_out.rdbuf() != nullptr) m_out.flush();
+    m_out.rdbuf(nullptr);
+    if (m_file.is_open()) m_file.close();
 }
 
 void TraceWriter::instruction(uint64_t cycle, uint32_t pc, std::string const& text, std::string const& effects)
 {
     char prefix[48];
     std::snprintf(prefix, sizeof prefix, "%10llu  %08x  ", static_cast<unsigned long long>(cycle), pc);
-    m_file << prefix;
+    m_out << prefix;
     if (effects.empty()) {
-        m_file << text << '\n';
+        m_out << text << '\n';
         return;
     }
-    m_file << text;
+    m_out << text;
     for (size_t column = text.size(); column < 26; ++column)
-        m_file << ' ';
-    m_file << "  " << effects << '\n';
+        m_out << ' ';
+    m_out << "  " << effects << '\n';
 }
 
 std::string TraceWriter::monoWrite(std::string const& name, uint32_t value)

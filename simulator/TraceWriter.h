@@ -18,6 +18,10 @@ public:
 
     // Creates or replaces the file and writes the header line.
     bool open(std::string const& path, std::string& error);
+    // Writes the header and the lines to sink instead, which must outlive
+    // the trace (until close). A sink may block a write to hold the
+    // processor back while its reader catches up.
+    void open(std::streambuf* sink);
 
     // Flushes and closes the file.
     void close();
@@ -32,6 +36,7 @@ public:
 
 private:
     std::ofstream m_file;
+    std::ostream m_out{nullptr};
 };
 
 } // namespace Simulator

@@ -46,7 +46,10 @@ char const* const k_usage =
     "--max-program-size       <integer>  Largest program accepted, in bytes, default: 16777216\n"
     "--max-cycles             <integer>  Cycles after which a run faults, 0 for no limit, default: 0\n"
     "--token                  <string>   Token every client must present, default: none\n"
-    "--token-file             <string>   File whose first line is the token clients must present\n";
+    "--token-file             <string>   File whose first line is the token clients must present\n"
+    "--idle-timeout           <integer>  Seconds a connection may stay idle between runs, 0 for no limit, default: 60\n"
+    "--queue-length           <integer>  Most clients waiting for a free connection, default: 64\n"
+    "--queue-timeout          <integer>  Seconds a client waits for a free connection at most, default: 60\n";
 
 std::vector<uint8_t> endlessProgram()
 {
@@ -79,12 +82,14 @@ protected:
 
 TEST_F(QxsimTest, HelpVersionAndOptionErrors)
 {
+    m_directory.write("long-token.txt", std::string(4097, 't') + "\n");
     struct Case {
         char const* name;
         std::vector<std::string> args;
         std::string out;
         std::string err;
         int status;
+        char const* port = nullptr;  // QXSIM_PORT
     } const cases[] = {
         {"help", {"--help"}, k_usage, "", 0},
         {"help wins over a bad port", {"-h", "--port", "70000"}, k_usage, "", 0},
@@ -95,9 +100,23 @@ TEST_F(QxsimTest, HelpVersionAndOptionErrors)
         {"missing token file", {"--token-file", "none.txt"}, "", "qxsim: cannot read the token file none.txt\n", 1},
         {"stray argument", {"program.qxx"}, "",
          "qxsim: unexpected argument: program.qxx\nUse -h for a list of available options.\n", 1},
+        {"empty token", {"--token", ""}, "", "qxsim: bad value for --token: an empty value is not allowed\n", 1},
+        {"empty listen address", {"--listen", ""}, "",
+         "qxsim: bad value for --listen: an empty value is not allowed\n", 1},
+        {"token longer than a hello carries", {"--token", std::string(4097, 't')}, "",
+         "qxsim: the token of --token is longer than the 4096 bytes a client can present\n", 1},
+        {"token file longer than a hello carries", {"--token-file", "long-token.txt"}, "",
+         "qxsim: the token in the token file long-token.txt is longer than the 4096 bytes a client can present\n", 1},
+        {"idle timeout above a day", {"--idle-timeout", "86401"}, "",
+         "qxsim: bad value for --idle-timeout: 86401 (a number from 0 to 86400 expected)\n", 1},
+        {"port variable out of range", {}, "", "qxsim: QXSIM_PORT=99999 is not a port number (1 to 65535)\n", 1,
+         "99999"},
+        {"port variable not a number", {}, "", "qxsim: QXSIM_PORT=abc is not a port number (1 to 65535)\n", 1, "abc"},
     };
     for (Case const& c : cases) {
-        Subprocess::Result const result = qxsim().args(c.args).run();
+        Subprocess process = qxsim().args(c.args);
+        if (c.port != nullptr) process.env("QXSIM_PORT", c.port);
+        Subprocess::Result const result = process.run();
         EXPECT_EQ(result.out, c.out) << c.name;
         EXPECT_EQ(result.err, c.err) << c.name;
         EXPECT_EQ(result.exit_status, c.status) << c.name;

@@ -116,11 +116,11 @@ TEST_F(Remote, ParallelClientsEachGetTheirOwnValues)
 
 TEST_F(Remote, KilledServerEndsTheWaitAndTheReturnValueIsPrinted)
 {
-    BackgroundServer server(QXSIM_PATH, m_directory.path());
+    BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--verbose"});
     ASSERT_NE(server.port(), 0) << server.firstLine();
     std::string const endless = program("endless", "loop: addi r1, r1, 1\n jmp loop\n");
     auto run = std::async(std::launch::async, [&] { return remote(server, {endless}); });
-    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(server.waitForLog("run of program.qxx started", 60s));
     server.signal(SIGKILL);
     Subprocess::Result const result = run.get();
     EXPECT_FALSE(result.timed_out);
@@ -145,6 +145,10 @@ TEST_F(Remote, UnreachableOrRefusingServersGiveTheConnectError)
         {"no token", {}, at + " refused: the token was refused"},
         {"nobody listening", {{"QXSIM_TOKEN", "secret"}, {"QXSIM_PORT", "1"}},
          "cannot connect to 127.0.0.1 port 1: connect: Connection refused"},
+        {"port out of range", {{"QXSIM_TOKEN", "secret"}, {"QXSIM_PORT", "99999"}},
+         "QXSIM_PORT=99999 is not a port number (1 to 65535)"},
+        {"port not a number", {{"QXSIM_TOKEN", "secret"}, {"QXSIM_PORT", "abc"}},
+         "QXSIM_PORT=abc is not a port number (1 to 65535)"},
     };
     for (Case const& c : cases) {
         Subprocess::Result const result = remote(server, {path}, c.environment);

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -18,6 +19,7 @@ BackgroundServer::BackgroundServer(std::string const& server, std::string const&
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
     std::string const log = home + "/qxsim.log";
+    m_log = log;
     int out[2];
     if (::pipe(out) != 0) return;
     m_pid = ::fork();
@@ -63,6 +65,19 @@ int BackgroundServer::waitForExit(std::chrono::milliseconds limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return -1;
+}
+
+bool BackgroundServer::waitForLog(std::string const& text, std::chrono::milliseconds limit) const
+{
+    auto const deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        std::ifstream file(m_log);
+        std::string line;
+        while (std::getline(file, line))
+            if (line.find(text) != std::string::npos) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 void BackgroundServer::readPort()

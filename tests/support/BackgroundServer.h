@@ -27,6 +27,9 @@ public:
     std::string const& firstLine() const { return m_line; }
     void signal(int number) const;
 
+    // Waits at most limit for a line of its log (qxsim.log) containing text.
+    bool waitForLog(std::string const& text, std::chrono::milliseconds limit) const;
+
     // The exit status, or -1 when it did not exit within limit or by a signal.
     int waitForExit(std::chrono::milliseconds limit);
 
@@ -38,6 +41,7 @@ private:
     bool m_reaped = false;
     uint16_t m_port = 0;
     std::string m_line;
+    std::string m_log;
 };
 
 }  // namespace TestSupport
