@@ -1,4 +1,5 @@
 #include "hostlib/HostLibraryTesting.h"
+#include "hostlib/RunWatch.h"
 #include "simulator/Processor.h"
 
 #include <atomic>
@@ -98,7 +99,11 @@ TEST_F(ImplProgram, DeleteDuringARunEndsItAndReleasesAWaitingThread)
     ASSERT_EQ(do_run(handle, 0), QXAPI_OK);
     std::atomic<int> waited{-1};
     std::thread waiter([&] { waited = do_wait_on_terminate(handle, 0); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    // Deleting before the waiter is inside its wait would test nothing.
+    auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (HostLib::RunWatch::waitingThreads() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::yield();
+    EXPECT_EQ(HostLib::RunWatch::waitingThreads(), 1);
     testing::internal::CaptureStderr();
     do_delete(handle);
     waiter.join();

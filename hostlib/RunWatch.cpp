@@ -20,10 +20,21 @@ void RunWatch::announceStart()
     ended.notify_all();
 }
 
+namespace {
+std::atomic<int> s_waiting_threads{0};
+}
+
 void RunWatch::awaitEnd()
 {
     std::unique_lock<std::mutex> lock(mutex);
+    ++s_waiting_threads;
     ended.wait(lock, [this] { return !running; });
+    --s_waiting_threads;
+}
+
+int RunWatch::waitingThreads()
+{
+    return s_waiting_threads.load();
 }
 
 void RunWatch::releaseWatcher()

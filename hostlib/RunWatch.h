@@ -42,6 +42,9 @@ struct RunWatch {
     void announceStart();
     // Without the mutex: blocks until the watcher has reported the end.
     void awaitEnd();
+    // How many threads of the process are inside awaitEnd(), so that a
+    // test can act once a waiter is really waiting.
+    static int waitingThreads();
     // On destruction of the owner: joins the watcher, or lets it go when
     // the owner is destroyed by a callback on the watcher itself.
     void releaseWatcher();
