@@ -37,7 +37,7 @@ public:
 // buffer scans the stream's buffer in bulk like std::getline, and unlike
 // it stops at a length, so a line without end never fills the memory.
 bool appendPhysicalLine(std::istream& in, std::string& line, std::size_t room, std::size_t& consumed) {
-    char chunk[64 * 1024];
+    char chunk[4096];
     for (;;) {
         // One character beyond the room tells a line that is too long.
         std::size_t const wanted = std::min(sizeof chunk - 1, room + 1);
