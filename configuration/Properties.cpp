@@ -57,6 +57,26 @@ bool appendPhysicalLine(std::istream& in, std::string& line, std::size_t room, s
     }
 }
 
+// Turns a stream's exceptions off for one scope. Restoring them throws
+// when the stream is in a state the caller asked to hear about (it always
+// is at the end of the input); that is swallowed, the mask is back.
+class ExceptionsOff {
+public:
+    explicit ExceptionsOff(std::istream& in) : m_in(in), m_mask(in.exceptions()) { in.exceptions(std::ios::goodbit); }
+    ~ExceptionsOff() {
+        try {
+            m_in.exceptions(m_mask);
+        } catch (...) {
+        }
+    }
+    ExceptionsOff(ExceptionsOff const&) = delete;
+    ExceptionsOff& operator=(ExceptionsOff const&) = delete;
+
+private:
+    std::istream& m_in;
+    std::ios::iostate m_mask;
+};
+
 }  // namespace
 
 char const Properties::DIVIDER = '=';
@@ -112,6 +132,10 @@ bool Properties::readStream(std::istream& in) {
         m_last_error = FAILED_TO_READ + m_file_name;
         return false;
     }
+    // The reader reads its chunks through the stream's state bits (a full
+    // chunk sets failbit); exceptions the caller asked for are restored,
+    // and the read is over, when it returns.
+    ExceptionsOff const exceptionsOff(in);
     int lineNumber = 0;
     bool result = true;
     std::size_t consumed = 0;

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <streambuf>
 #include <string>
 #include <utility>
@@ -321,6 +322,15 @@ TEST(PropertiesReader, ReadingIsBoundedByLineAndTextLength) {
         EXPECT_EQ(e.error, lastError(store));
         EXPECT_LE(input.supplied(), e.bound + line + 65536);
     }
+
+    // Lines longer than the reader's chunks, from a stream that throws on
+    // failure: read whole, nothing thrown, the caller's mask kept.
+    std::istringstream throwing("a = " + std::string(10000, 'a') + "\nb = 2\n");
+    throwing.exceptions(std::ios::failbit | std::ios::badbit);
+    Properties fromThrowing;
+    EXPECT_TRUE(fromThrowing.readStream(throwing));
+    EXPECT_EQ(2, fromThrowing.getNumberOfPairs());
+    EXPECT_EQ(std::ios::failbit | std::ios::badbit, throwing.exceptions());
 
     Properties zero("/dev/zero");
     EXPECT_FALSE(zero.isReady());
