@@ -32,17 +32,50 @@ public:
     }
 };
 
-// Appends one physical line to `line`; std::getline scans the stream's
-// buffer in bulk, far faster than taking characters one at a time.
-void appendPhysicalLine(std::istream& in, std::string& line) {
-    if (line.empty()) {
-        std::getline(in, line);
-        return;
+// Appends one physical line to `line`, but at most `room` characters of
+// it; false when the line goes on beyond that. istream::getline into a
+// buffer scans the stream's buffer in bulk like std::getline, and unlike
+// it stops at a length, so a line without end never fills the memory.
+bool appendPhysicalLine(std::istream& in, std::string& line, std::size_t room, std::size_t& consumed) {
+    char chunk[4096];
+    for (;;) {
+        // One character beyond the room tells a line that is too long.
+        std::size_t const wanted = std::min(sizeof chunk - 1, room + 1);
+        in.getline(chunk, static_cast<std::streamsize>(wanted + 1));
+        std::size_t const count = static_cast<std::size_t>(in.gcount());
+        consumed += count;
+        std::ios::iostate const state = in.rdstate();
+        // getline reports a full chunk with failbit alone; it takes the
+        // newline (and counts it) without setting any bit.
+        bool const chunkFull = state == std::ios::failbit && count == wanted;
+        std::size_t const stored = state == std::ios::goodbit && count > 0 ? count - 1 : count;
+        if (stored > room) return false;
+        line.append(chunk, stored);
+        if (!chunkFull) return true;
+        room -= stored;
+        in.clear(state & ~std::ios::failbit);
     }
-    std::string more;
-    std::getline(in, more);
-    line += more;
 }
+
+// Turns a stream's exceptions off for one scope. Restoring them throws
+// when the stream is in a state the caller asked to hear about (it always
+// is at the end of the input); that is swallowed, the mask is back.
+class ExceptionsOff {
+public:
+    explicit ExceptionsOff(std::istream& in) : m_in(in), m_mask(in.exceptions()) { in.exceptions(std::ios::goodbit); }
+    ~ExceptionsOff() {
+        try {
+            m_in.exceptions(m_mask);
+        } catch (...) {
+        }
+    }
+    ExceptionsOff(ExceptionsOff const&) = delete;
+    ExceptionsOff& operator=(ExceptionsOff const&) = delete;
+
+private:
+    std::istream& m_in;
+    std::ios::iostate m_mask;
+};
 
 }  // namespace
 
@@ -52,6 +85,8 @@ std::string const Properties::START_ENV_VAR = ENV_OPEN;
 std::string const Properties::END_ENV_VAR = ENV_CLOSE;
 int const Properties::START_ENV_VAR_LEN = static_cast<int>(sizeof(ENV_OPEN) - 1);
 int const Properties::END_ENV_VAR_LEN = static_cast<int>(sizeof(ENV_CLOSE) - 1);
+std::size_t const Properties::s_max_line_length = std::size_t(4) << 20;
+std::size_t const Properties::s_max_text_length = std::size_t(256) << 20;
 
 Properties::Properties()
     : m_expand_env_variables(true), m_ready(true), m_file_name(NO_FILE_NAME), m_last_error(NO_FILE_NAME) {}
@@ -97,12 +132,28 @@ bool Properties::readStream(std::istream& in) {
         m_last_error = FAILED_TO_READ + m_file_name;
         return false;
     }
+    // The reader reads its chunks through the stream's state bits (a full
+    // chunk sets failbit); exceptions the caller asked for are restored,
+    // and the read is over, when it returns.
+    ExceptionsOff const exceptionsOff(in);
     int lineNumber = 0;
     bool result = true;
+    std::size_t consumed = 0;
     std::string line;
     do {
         line.clear();
-        getLine(in, line, lineNumber);
+        switch (getBoundedLine(in, line, lineNumber, consumed)) {
+        case LineRead::Complete:
+            break;
+        case LineRead::LineTooLong:
+            m_last_error = FAILED_TO_READ + m_file_name + ": line " + std::to_string(lineNumber) +
+                           " is longer than " + std::to_string(s_max_line_length) + " bytes";
+            return false;
+        case LineRead::TextTooLong:
+            m_last_error =
+                FAILED_TO_READ + m_file_name + ": the text is longer than " + std::to_string(s_max_text_length) + " bytes";
+            return false;
+        }
         trim_whitespace(line);
         result = handleLine(line, lineNumber);
     } while (in.good() && result);
@@ -116,19 +167,29 @@ bool Properties::readStream(std::istream& in) {
 }
 
 void Properties::getLine(std::istream& in, std::string& line, int& lineNumber) {
+    std::size_t consumed = 0;
+    getBoundedLine(in, line, lineNumber, consumed);
+}
+
+Properties::LineRead Properties::getBoundedLine(std::istream& in, std::string& line, int& lineNumber,
+                                                std::size_t& consumed) {
     // A stream buffer that fails to read (libstdc++ throws for a read
     // error, e.g. on a directory) leaves the stream bad; that must not
     // escape as an exception even when the caller's stream asks for them.
     try {
         for (;;) {
-            appendPhysicalLine(in, line);
+            std::size_t const room = s_max_line_length - std::min(line.size(), s_max_line_length);
+            bool const fits = appendPhysicalLine(in, line, room, consumed);
             if (lineNumber < INT_MAX) ++lineNumber;
+            if (!fits) return LineRead::LineTooLong;
+            if (consumed > s_max_text_length) return LineRead::TextTooLong;
             // Only a backslash that follows other text continues the line.
-            if (line.size() < 2 || line.back() != '\\') return;
+            if (line.size() < 2 || line.back() != '\\') return LineRead::Complete;
             line.back() = ' ';
         }
     } catch (...) {
     }
+    return LineRead::Complete;
 }
 
 bool Properties::handleLine(std::string& line, int lineNumber) {

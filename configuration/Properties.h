@@ -10,6 +10,7 @@
 #ifndef CONFIGURATION_PROPERTIES_H
 #define CONFIGURATION_PROPERTIES_H
 
+#include <cstddef>
 #include <functional>
 #include <iosfwd>
 #include <map>
@@ -29,6 +30,13 @@ public:
     static std::string const END_ENV_VAR;
     static int const START_ENV_VAR_LEN;
     static int const END_ENV_VAR_LEN;
+    // Bounds of what a read takes as configuration text: the longest
+    // logical line and the most bytes one read consumes. Anything larger
+    // (a device such as /dev/zero, a file that is not configuration) ends
+    // the read with a "Failed to read from" message instead of holding it
+    // all in memory.
+    static std::size_t const s_max_line_length;
+    static std::size_t const s_max_text_length;
 
     // Empty and ready; file name and last error are "No file name given".
     Properties();
@@ -55,7 +63,9 @@ public:
     bool addPropertiesFromFile(char const* fileName, bool add);
 
     // Appends one logical line (physical lines joined by a trailing
-    // backslash) to `line` and counts every physical line read.
+    // backslash) to `line` and counts every physical line read. Stops
+    // after s_max_line_length characters; the rest of such a line stays
+    // in the stream.
     void getLine(std::istream& in, std::string& line, int& lineNumber);
     // Removes leading and trailing whitespace_chars in place.
     static std::string& trim_whitespace(std::string& text);
@@ -160,8 +170,12 @@ public:
 
 private:
     using Table = std::map<std::string, std::string>;
+    enum class LineRead { Complete, LineTooLong, TextTooLong };
 
     bool readFile(char const* fileName);
+    // getLine within the bounds; `consumed` counts the bytes taken from
+    // the stream across the lines of one read.
+    LineRead getBoundedLine(std::istream& in, std::string& line, int& lineNumber, std::size_t& consumed);
     bool handleLine(std::string& line, int lineNumber);
     // Splits `name[d]` into the name and its delimiter, recorded as a list.
     bool takeListDeclaration(std::string& name, int lineNumber);

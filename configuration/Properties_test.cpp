@@ -11,6 +11,8 @@
 #include <fstream>
 #include <optional>
 #include <random>
+#include <sstream>
+#include <streambuf>
 #include <string>
 #include <utility>
 #include <vector>
@@ -72,6 +74,27 @@ std::string lastError(Properties const& store) {
 }
 
 std::string const s_syntax = "Syntax error at line number ";
+
+// An input that never ends, like /dev/zero or `yes`: the pattern over and
+// over. Counts what the reader took, to show that it stopped early.
+class EndlessText : public std::streambuf {
+public:
+    explicit EndlessText(std::string const& pattern) {
+        while (m_chunk.size() < 65536) m_chunk += pattern;
+    }
+    std::size_t supplied() const { return m_supplied; }
+
+protected:
+    int_type underflow() override {
+        m_supplied += m_chunk.size();
+        setg(m_chunk.data(), m_chunk.data(), m_chunk.data() + m_chunk.size());
+        return traits_type::to_int_type(m_chunk[0]);
+    }
+
+private:
+    std::string m_chunk;
+    std::size_t m_supplied = 0;
+};
 
 char const s_worked_example[] =
     "# tool settings\n"
@@ -250,6 +273,68 @@ TEST(PropertiesReader, SourcesAndTheirFailures) {
     EXPECT_TRUE(store.getDelimiter(delimiter, "l"));  // delimiters survive the removal of pairs
     store.setSyntaxError(7, static_cast<char const*>(nullptr));
     EXPECT_EQ(s_syntax + "7 in file: String buffer", lastError(store));
+}
+
+// Input that cannot be configuration text ends the read with a message,
+// after taking little more than the bound it exceeds; text up to the
+// bounds reads as usual.
+TEST(PropertiesReader, ReadingIsBoundedByLineAndTextLength) {
+    std::size_t const line = Properties::s_max_line_length;
+    std::string const failed = "Failed to read from String buffer: ";
+    std::string const tooLong = " is longer than " + std::to_string(line) + " bytes";
+    std::string const longest = "k = " + std::string(line - 4, 'v');
+    struct Case {
+        char const* name;
+        std::string text;
+        std::string error;  // empty: the read succeeds
+    } const cases[] = {
+        {"longest line", "a = 1\n" + longest + "\n", ""},
+        {"one byte more", "a = 1\n" + longest + "v\n", failed + "line 2" + tooLong},
+        {"without newline", "a = 1\n" + longest + "v", failed + "line 2" + tooLong},
+        {"continued beyond", longest.substr(0, line / 2) + "\\\n" + longest.substr(0, line / 2) + "\n",
+         failed + "line 2" + tooLong},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        Properties store;
+        bool const read = store.addPropertiesFromString(c.text, true);
+        if (c.error.empty()) EXPECT_TRUE(read) << lastError(store);
+        else EXPECT_EQ(c.error, lastError(store));
+    }
+
+    struct Endless {
+        std::string pattern;
+        std::string error;
+        std::size_t bound;
+    } const endless[] = {
+        {std::string(1, '\0'), failed + "line 1" + tooLong, line},
+        {"# " + std::string(1000, 'c') + "\n",
+         failed + "the text is longer than " + std::to_string(Properties::s_max_text_length) + " bytes",
+         Properties::s_max_text_length},
+    };
+    for (Endless const& e : endless) {
+        SCOPED_TRACE(e.error);
+        EndlessText input(e.pattern);
+        std::istream in(&input);
+        Properties store;
+        store.addPropertiesFromString("", true);
+        EXPECT_FALSE(store.readStream(in));
+        EXPECT_EQ(e.error, lastError(store));
+        EXPECT_LE(input.supplied(), e.bound + line + 65536);
+    }
+
+    // Lines longer than the reader's chunks, from a stream that throws on
+    // failure: read whole, nothing thrown, the caller's mask kept.
+    std::istringstream throwing("a = " + std::string(10000, 'a') + "\nb = 2\n");
+    throwing.exceptions(std::ios::failbit | std::ios::badbit);
+    Properties fromThrowing;
+    EXPECT_TRUE(fromThrowing.readStream(throwing));
+    EXPECT_EQ(2, fromThrowing.getNumberOfPairs());
+    EXPECT_EQ(std::ios::failbit | std::ios::badbit, throwing.exceptions());
+
+    Properties zero("/dev/zero");
+    EXPECT_FALSE(zero.isReady());
+    EXPECT_EQ("Failed to read from /dev/zero: line 1" + tooLong, lastError(zero));
 }
 
 // Arbitrary bytes, long lines and unterminated references give a result,

@@ -1,8 +1,9 @@
 #include "generic/LocateFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -58,14 +59,18 @@ std::string joinPath(std::string const& directory, std::string const& name) {
     return hasSeparator ? directory + name : directory + "/" + name;
 }
 
-// A directory opens for reading on Linux but cannot be read as a file.
+// Only a regular file that opens for reading is a file to be found: a
+// directory opens on Linux but cannot be read as a file, and a FIFO or a
+// device (one planted under the searched name, say) would block the search
+// or feed it input without end. The probe opens without blocking, so a
+// FIFO without a writer is passed over at once.
 bool canRead(std::string const& path) {
-    std::FILE* file = std::fopen(path.c_str(), "r");
-    if (file == nullptr) return false;
+    int const descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) return false;
     struct stat info;
-    bool const isDirectory = fstat(fileno(file), &info) == 0 && S_ISDIR(info.st_mode);
-    std::fclose(file);
-    return !isDirectory;
+    bool const isRegular = fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode);
+    close(descriptor);
+    return isRegular;
 }
 
 // Tries candidate paths and keeps the first readable one in the caller's

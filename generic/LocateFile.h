@@ -17,7 +17,9 @@
 // - A candidate that does not fit the buffer together with its NUL cannot
 //   be returned, so it counts as not found and the search goes on; nothing
 //   is ever written past the buffer.
-// - A directory is not a file that can be read: it counts as not found.
+// - Only a regular file counts as found. A directory cannot be read as a
+//   file; a FIFO or a device under the searched name is passed over
+//   without opening it for a blocking read.
 // - A name length larger than the name text is cut at the text's NUL.
 // - Invalid arguments leave the result length 0 and, when there is a
 //   buffer, an empty buffer.

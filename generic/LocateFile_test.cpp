@@ -1,6 +1,7 @@
 #include "generic/LocateFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -30,7 +31,8 @@ public:
     std::string const& root() const { return m_root; }
     std::string path(std::string const& relative) const { return m_root + "/" + relative; }
 
-    // An entry ending in "/" is a directory, anything else an empty file.
+    // An entry ending in "/" is a directory, one ending in "|" a FIFO
+    // (without the "|"), anything else an empty file.
     void add(std::string const& relative) {
         fs::path const entry = path(relative);
         if (relative.back() == '/') {
@@ -38,6 +40,10 @@ public:
             return;
         }
         fs::create_directories(entry.parent_path());
+        if (relative.back() == '|') {
+            mkfifo(path(relative.substr(0, relative.size() - 1)).c_str(), 0600);
+            return;
+        }
         std::ofstream(entry.string()).put('\n');
     }
 
@@ -154,6 +160,8 @@ TEST(LocateFile, SearchesDirectoriesThenTheNameAlone) {
         {"n", nullptr, ":", ".cfg", {"n"}, "n"},
         {"n", nullptr, "~/A/", ".cfg", {"A/n"}, "~/A/n"},
         {"n", nullptr, "~/A:~/B", ".cfg", {"A/n/", "B/n"}, "~/B/n"},
+        {"n", nullptr, "~/A:~/B", ".cfg", {"A/n|", "B/n"}, "~/B/n"},
+        {"n", nullptr, nullptr, ".cfg", {"n|", "n.cfg"}, "n.cfg"},
         {"sub/n", nullptr, "~/A", ".cfg", {"A/sub/n"}, ""},
         {"sub/n", nullptr, "~/A", ".cfg", {"A/sub/n", "sub/n.cfg"}, "sub/n.cfg"},
         {"n", nullptr, "~/A", "cfg", {"A/n.cfg"}, "~/A/n.cfg"},

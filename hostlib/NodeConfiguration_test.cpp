@@ -4,6 +4,8 @@
 #include "tests/support/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -95,6 +97,31 @@ TEST(NodeConfiguration, FindsTheFileAlongQxpathAndLetsHomeOverride)
     system.write("target_device.cfg", configuration("broken line without divider\n"));
     EXPECT_FALSE(NodeConfiguration::read(config, source, error));
     EXPECT_EQ(error.rfind(system.file("target_device.cfg") + ": cannot read: Syntax error", 0), 0u) << error;
+    ::unsetenv("QXPATH");
+}
+
+// A file that cannot be configuration text ends the read with a reason
+// instead of filling the memory; a FIFO planted under the name is not
+// taken for the file (opening it would wait for a writer).
+TEST(NodeConfiguration, InputThatIsNotConfigurationIsNeverReadWhole)
+{
+    TestSupport::TemporaryDirectory system;
+    ::setenv("QXPATH", system.path().c_str(), 1);
+    ::setenv("HOME", system.file("home").c_str(), 1);
+    std::string const path = system.file("target_device.cfg");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    Simulator::ProcessorConfig config;
+    std::string source;
+    std::string error;
+    EXPECT_TRUE(NodeConfiguration::read(config, source, error)) << error;
+    EXPECT_EQ(source, "built-in defaults");
+
+    ::unlink(path.c_str());
+    system.write("target_device.cfg", "");
+    ASSERT_EQ(::truncate(path.c_str(), off_t(300) << 20), 0);  // 300 MB of NUL bytes, sparse
+    EXPECT_FALSE(NodeConfiguration::read(config, source, error));
+    EXPECT_EQ(error, path + ": cannot read: Failed to read from " + path + ": line 1 is longer than " +
+                         std::to_string(Properties::s_max_line_length) + " bytes");
     ::unsetenv("QXPATH");
 }
 

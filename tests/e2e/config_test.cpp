@@ -125,6 +125,13 @@ TEST_F(QxrunConfigurationTest, UnusableConfigurationIsReportedWithoutTouchingThe
              broken + "\n\t'just text''\n"},
         {"--useconfig file missing", {"--useconfig", missing, "program.qxx"}, true,
          k_fatal + "\t'" + missing + "'\n\tSystem properties not ready: 'Failed to read from " + missing + "'\n"},
+        {"--useconfig directory", {"--useconfig", m_directory.path(), "program.qxx"}, true,
+         k_fatal + "\t'" + m_directory.path() + "'\n\tSystem properties not ready: 'Failed to read from " +
+             m_directory.path() + "'\n"},
+        // Input without end is not held in memory: it ends at the longest line.
+        {"--useconfig /dev/zero", {"--useconfig", "/dev/zero", "program.qxx"}, true,
+         k_fatal + "\t'/dev/zero'\n\tSystem properties not ready: 'Failed to read from /dev/zero: line 1 is longer "
+                   "than 4194304 bytes'\n"},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);

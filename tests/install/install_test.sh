@@ -6,7 +6,10 @@
 # return value, finding the framework, the host library and the
 # configuration on its own.
 #
-# Usage: install_test.sh CMAKE BUILD_DIR HOST_LIBRARIES_BUILT(0|1) [SANITIZERS]
+# Every installed executable and library must have a run path without
+# empty or relative elements (checked by RUNPATH_CHECK, qx_runpath_check).
+#
+# Usage: install_test.sh CMAKE BUILD_DIR HOST_LIBRARIES_BUILT(0|1) SANITIZERS RUNPATH_CHECK
 # Exit status: 0 passed, 1 failed, 77 skipped (the layout is right but the
 # host libraries are not part of the build, so nothing can run).
 set -u
@@ -14,6 +17,7 @@ cmake=$1
 build=$2
 host_libraries=$3
 sanitizers=${4:-}
+runpath_check=$5
 
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/qxrun-install.XXXXXX") || exit 1
 trap 'rm -rf "$prefix"' EXIT
@@ -45,6 +49,7 @@ done
 if grep -rl gtest "$prefix/include" >/dev/null; then
     fail "headers of the unit tests are installed"
 fi
+output=$("$runpath_check" "$prefix") || fail "installed run paths: $output"
 
 examples="$prefix/share/qxrun/examples"
 output=$(cd "$examples" && env -i "$prefix/bin/qxas" --output "$prefix/constant.qxx" constant.qxs 2>&1)
