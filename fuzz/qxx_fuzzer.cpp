@@ -13,7 +13,7 @@
 #include "qxx/QxxReader.h"
 #include "qxx/QxxWriter.h"
 #include "simulator/DecodedProgram.h"
-#include "simulator/TevIsa.h"
+#include "isa/TevIsa.h"
 
 namespace {
 

@@ -1,0 +1,127 @@
+// qxsim: the simulator server of the kit. Serves tev processors to clients
+// over TCP (docs/qxsim-protocol.md); each connection gets a processor of
+// its own with the dimensions of the default node's configuration.
+//
+// Standard output carries the usage, the version banner and the line
+// "qxsim: listening on ADDRESS:PORT" once the server accepts clients;
+// the log (one line per connection and per run) goes to standard error.
+//
+// Exit status: 0 after help, version and a shutdown by SIGTERM or SIGINT;
+// 1 for a bad option or value (the option set may end the process itself
+// with 1); 2 when the server cannot listen.
+#include "configuration/BuildVersion.h"
+#include "configuration/CommandOptions.h"
+#include "configuration/CommonOptions.h"
+#include "sdksupport/ArchConfig.h"
+#include "server/Server.h"
+#include "qxsim/ServerOptions.h"
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+using Configuration::CommandOptions;
+
+char const* const s_build_version = "1.0.0 at " __DATE__ " " __TIME__ " on linux_x86_64";
+char const* const s_title = "qxsim Orvalis simulator server";
+char const* const s_tool_version = "1.0.0";
+char const* const s_notice =
+    "qxsim is part of the Orvalis accelerator software kit.\n"
+    "It runs qxx executables on simulated processors for clients on the network.\n"
+    "Report problems to your Orvalis support contact.\n";
+
+int s_stop_fd = -1;
+
+extern "C" void onStopSignal(int)
+{
+    char const byte = 1;
+    ssize_t const written = ::write(s_stop_fd, &byte, 1);
+    (void)written;
+}
+
+void installSignalHandlers(int stopFd)
+{
+    s_stop_fd = stopFd;
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+void printVersion()
+{
+    Configuration::printToolVersion(s_build_version, s_title, s_tool_version, s_notice);
+}
+
+int serve(SimServer::ServerSettings const& settings)
+{
+    SimServer::ServerLog log;
+    SimServer::Server server(settings, log);
+    std::string error;
+    if (!server.listen(error)) {
+        std::fprintf(stderr, "qxsim: %s\n", error.c_str());
+        return 2;
+    }
+    installSignalHandlers(server.stopFd());
+    std::printf("qxsim: listening on %s\n", server.address().c_str());
+    std::fflush(stdout);
+    server.serve();
+    return 0;
+}
+
+int run(int argc, char** argv)
+{
+    std::vector<Configuration::Options**> lists{CommandOptions::s_std_tool_command_line_args,
+                                                SimServer::serverOptionTable()};
+    CommandOptions* options = CommandOptions::makeCommandOptions(argc, argv, &lists, nullptr);
+    if (options == nullptr) return 1;
+    options->usageLineFormat(false, true, false);
+    SDKSupport::ArchConfig* arch = SDKSupport::ArchConfig::getInstance();
+
+    if (options->isOn(Configuration::CO_L_help)) {
+        std::fflush(stdout);
+        options->usage();
+        std::cout.flush();
+        return 0;
+    }
+    if (options->isOn(Configuration::CO_L_version)) {
+        printVersion();
+        return 0;
+    }
+    if (argc > 1) {
+        std::fprintf(stderr, "qxsim: unexpected argument: %s\nUse -h for a list of available options.\n", argv[1]);
+        return 1;
+    }
+    SimServer::ServerSettings settings;
+    std::string error;
+    if (!SimServer::readServerSettings(*options, settings, error)) {
+        std::fprintf(stderr, "qxsim: %s\n", error.c_str());
+        return 1;
+    }
+    settings.processor = SimServer::processorConfigOf(*arch, *options);
+    if (!settings.processor.validate(error)) {
+        std::fprintf(stderr, "qxsim: the default node cannot be simulated: %s\n", error.c_str());
+        return 1;
+    }
+    return serve(settings);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (...) {
+        // The framework throws pointers to exceptions made with new.
+        std::fflush(stdout);
+        std::cout << "CRITICAL ERROR, unhandled exception caught. Exiting.\n" << std::endl;
+        std::exit(1);
+    }
+}
