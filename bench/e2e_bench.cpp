@@ -24,9 +24,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -95,7 +95,8 @@ struct ChildArguments {
 
 ChildArguments childArguments(std::vector<std::string> const& argv, std::string const& qxpath) {
     return {argv,
-            {"PATH=/usr/bin:/bin", "HOME=" + scratch().home(), "QXPATH=" + qxpath, "LD_LIBRARY_PATH=" QX_LIBRARY_DIR}};
+            {"PATH=/usr/bin:/bin", "HOME=" + scratch().home(), "QXPATH=" + qxpath,
+             "LD_LIBRARY_PATH=" QX_LIBRARY_DIR}};
 }
 
 [[noreturn]] void execChild(ChildArguments const& arguments, int output, bool traced) {
@@ -162,10 +163,12 @@ RunResult capturedRun(ChildArguments const& arguments) {
     close(out[1]);
     char buffer[4096];
     ssize_t count;
-    while ((count = read(out[0], buffer, sizeof buffer)) > 0) result.output.append(buffer, std::size_t(count));
+    while ((count = read(out[0], buffer, sizeof buffer)) > 0)
+        result.output.append(buffer, std::size_t(count));
     close(out[0]);
     int status = 0;
-    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
+    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status))
+        result.exit_status = WEXITSTATUS(status);
     return result;
 }
 
@@ -191,7 +194,9 @@ void BM_Loader(benchmark::State& state, char const* program) {
     timeRuns(state, {program, "--sim", s_program}, QX_SOURCE_DIR "/examples");
 }
 BENCHMARK_CAPTURE(BM_Loader, qxrun, QXRUN_PATH)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Loader, minimal_loader, MINIMAL_LOADER_PATH)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Loader, minimal_loader, MINIMAL_LOADER_PATH)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 // The key lines of the example's processor node, without their prefix.
 std::vector<std::string> exampleNodeKeys() {
@@ -224,7 +229,8 @@ std::string generatedConfiguration(int nodes) {
             nodeNames += (node ? "," : "") + ("core" + std::to_string(node));
             nodeIDs += (node ? "," : "") + std::to_string(node);
         }
-        text << chipPrefix << "nodes[] = " << nodeNames << "\n" << chipPrefix << "node-ids[] = " << nodeIDs << "\n";
+        text << chipPrefix << "nodes[] = " << nodeNames << "\n"
+             << chipPrefix << "node-ids[] = " << nodeIDs << "\n";
         for (int node = 0; node < s_nodes_per_chip; ++node) {
             for (std::string const& key : keys) text << chipPrefix << "core" << node << "." << key << "\n";
         }
@@ -255,7 +261,8 @@ public:
         for (Run const& run : runs) {
             if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
             auto const peak = run.counters.find("peak_kB");
-            m_runs[run.benchmark_name()] = {run.GetAdjustedRealTime(), peak == run.counters.end() ? 0 : peak->second.value};
+            m_runs[run.benchmark_name()] = {run.GetAdjustedRealTime(),
+                                            peak == run.counters.end() ? 0 : peak->second.value};
         }
     }
     void Finalize() override {
@@ -264,7 +271,8 @@ public:
         if (qxrun != m_runs.end() && minimal != m_runs.end() && minimal->second.first > 0 &&
             minimal->second.second > 0) {
             std::printf("qxrun / minimal loader: wall time %.2fx, peak memory %.2fx\n",
-                        qxrun->second.first / minimal->second.first, qxrun->second.second / minimal->second.second);
+                        qxrun->second.first / minimal->second.first,
+                        qxrun->second.second / minimal->second.second);
         }
         ConsoleReporter::Finalize();
     }

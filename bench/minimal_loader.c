@@ -49,10 +49,10 @@ static void* resolve(void* library, char const* name, int* ok) {
 
 /* Object pointers from dlsym become function pointers through memcpy,
  * which ISO C allows where a cast would not. */
-#define RESOLVE(field, name)                                  \
-    do {                                                      \
-        void* address = resolve(library, name, &ok);          \
-        memcpy(&api->field, &address, sizeof api->field);     \
+#define RESOLVE(field, name)                              \
+    do {                                                  \
+        void* address = resolve(library, name, &ok);      \
+        memcpy(&api->field, &address, sizeof api->field); \
     } while (0)
 
 static int bind(void* library, struct host_api* api) {

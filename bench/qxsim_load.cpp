@@ -21,20 +21,20 @@
 #include "protocol/Socket.h"
 #include "qxx/QxxWriter.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <cstring>
-#include <fcntl.h>
-#include <mutex>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -43,13 +43,11 @@ using namespace Protocol;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-double secondsSince(Clock::time_point start)
-{
+double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-std::vector<uint8_t> assembled(char const* source)
-{
+std::vector<uint8_t> assembled(char const* source) {
     Qxx::QxxImage image;
     std::vector<std::string> errors;
     std::vector<uint8_t> bytes;
@@ -64,8 +62,8 @@ std::vector<uint8_t> assembled(char const* source)
 
 class ServerProcess {
 public:
-    ServerProcess(std::string const& binary, std::string const& configDirectory, std::vector<std::string> options)
-    {
+    ServerProcess(std::string const& binary, std::string const& configDirectory,
+                  std::vector<std::string> options) {
         std::vector<std::string> words = {"qxsim", "--port", "0"};
         words.insert(words.end(), options.begin(), options.end());
         int out[2];
@@ -94,8 +92,7 @@ public:
         }
         m_port = static_cast<uint16_t>(std::atoi(line.c_str() + colon + 1));
     }
-    ~ServerProcess()
-    {
+    ~ServerProcess() {
         if (m_pid <= 0) return;
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, 0);
@@ -105,8 +102,7 @@ public:
     pid_t pid() const { return m_pid; }
 
     // Seconds from SIGTERM until the process is gone, at most limit.
-    double terminate(std::chrono::seconds limit)
-    {
+    double terminate(std::chrono::seconds limit) {
         Clock::time_point const start = Clock::now();
         ::kill(m_pid, SIGTERM);
         while (Clock::now() - start < limit) {
@@ -120,8 +116,7 @@ public:
     }
 
     // A line of /proc/PID/status in kB, such as VmHWM.
-    long statusKilobytes(char const* field) const
-    {
+    long statusKilobytes(char const* field) const {
         std::ifstream status("/proc/" + std::to_string(m_pid) + "/status");
         std::string line;
         while (std::getline(status, line))
@@ -134,23 +129,23 @@ private:
     uint16_t m_port = 0;
 };
 
-char const* const k_short = "li r1, 0\n li r2, 200\nloop: add r1, r1, r2\n addi r2, r2, -1\n bnez r2, loop\n halt r1\n";
+char const* const k_short =
+    "li r1, 0\n li r2, 200\nloop: add r1, r1, r2\n addi r2, r2, -1\n bnez r2, loop\n halt r1\n";
 char const* const k_endless = "loop: addi r1, r1, 1\n jmp loop\n";
 
 // One run on a fresh connection, as qxrun --host makes it; "" or the error.
-std::string oneRun(uint16_t port, std::vector<uint8_t> const& bytes)
-{
+std::string oneRun(uint16_t port, std::vector<uint8_t> const& bytes) {
     SimClient client;
     uint32_t handle = 0;
     int32_t value = 0;
-    if (client.connect("127.0.0.1", port, "") != kOk || client.loadImage("load.qxx", bytes, handle) != kOk ||
-        client.run() != kOk || client.waitOnTerminate() != kOk || client.returnValue(value) != kOk)
+    if (client.connect("127.0.0.1", port, "") != k_ok ||
+        client.loadImage("load.qxx", bytes, handle) != k_ok || client.run() != k_ok ||
+        client.waitOnTerminate() != k_ok || client.returnValue(value) != k_ok)
         return client.lastError();
     return value == 20100 ? std::string() : "wrong value " + std::to_string(value);
 }
 
-int parallel(ServerProcess& server)
-{
+int parallel(ServerProcess& server) {
     std::vector<uint8_t> const bytes = assembled(k_short);
     std::atomic<int> failures{0};
     std::atomic<int> next{0};
@@ -169,13 +164,12 @@ int parallel(ServerProcess& server)
             }
         });
     for (std::thread& client : clients) client.join();
-    std::printf("parallel: 256 runs from 64 clients: %d failed, %.2f s%s%s\n", failures.load(), secondsSince(start),
-                firstFailure.empty() ? "" : "; first failure: ", firstFailure.c_str());
+    std::printf("parallel: 256 runs from 64 clients: %d failed, %.2f s%s%s\n", failures.load(),
+                secondsSince(start), firstFailure.empty() ? "" : "; first failure: ", firstFailure.c_str());
     return 0;
 }
 
-int silent(ServerProcess& server)
-{
+int silent(ServerProcess& server) {
     std::vector<Socket> sockets(64);
     std::string error;
     for (Socket& socket : sockets) Socket::connectTo("127.0.0.1", server.port(), 5s, socket, error);
@@ -186,12 +180,11 @@ int silent(ServerProcess& server)
     return 0;
 }
 
-int idle(ServerProcess& server)
-{
+int idle(ServerProcess& server) {
     std::vector<std::unique_ptr<SimClient>> idlers;
     for (int c = 0; c < 8; ++c) {
         idlers.push_back(std::make_unique<SimClient>());
-        if (idlers.back()->connect("127.0.0.1", server.port(), "") != kOk)
+        if (idlers.back()->connect("127.0.0.1", server.port(), "") != k_ok)
             std::printf("idle: client %d not served: %s\n", c, idlers.back()->lastError().c_str());
     }
     Clock::time_point const start = Clock::now();
@@ -204,20 +197,19 @@ int idle(ServerProcess& server)
     std::string reason;
     for (auto& client : idlers) {
         uint64_t bytes = 0;
-        if (client->freeMemory(bytes) != kOk) {
+        if (client->freeMemory(bytes) != k_ok) {
             ++dropped;
             reason = client->lastError();
         }
     }
     std::printf("idle: 9th client %s after %.2f s; %d of 8 idle clients dropped%s%s\n",
-                code == kOk ? "served" : ("refused (" + ninth.lastError() + ")").c_str(), waited, dropped,
+                code == k_ok ? "served" : ("refused (" + ninth.lastError() + ")").c_str(), waited, dropped,
                 reason.empty() ? "" : ": ", reason.c_str());
     return 0;
 }
 
 // A traced endless run on a bare socket; the caller decides how to read.
-Socket tracedRun(uint16_t port)
-{
+Socket tracedRun(uint16_t port) {
     Socket socket;
     std::string error;
     if (!Socket::connectTo("127.0.0.1", port, 5s, socket, error)) std::exit(2);
@@ -239,8 +231,7 @@ Socket tracedRun(uint16_t port)
     return socket;
 }
 
-int trace(ServerProcess& server)
-{
+int trace(ServerProcess& server) {
     Socket socket = tracedRun(server.port());
     uint8_t buffer[6554];
     long peak = 0;
@@ -254,12 +245,12 @@ int trace(ServerProcess& server)
         std::this_thread::sleep_for(100ms);  // the load itself: a reader of 64 KiB/s
     }
     std::printf("trace: slow reader took %llu bytes in 5 s; server peak RSS %.1f MB (VmHWM %.1f MB)\n",
-                static_cast<unsigned long long>(read), peak / 1024.0, server.statusKilobytes("VmHWM:") / 1024.0);
+                static_cast<unsigned long long>(read), peak / 1024.0,
+                server.statusKilobytes("VmHWM:") / 1024.0);
     return 0;
 }
 
-int sigterm(ServerProcess& server)
-{
+int sigterm(ServerProcess& server) {
     Socket socket = tracedRun(server.port());
     std::this_thread::sleep_for(1s);  // the load: let the unread trace fill every buffer
     double const took = server.terminate(60s);
@@ -270,10 +261,9 @@ int sigterm(ServerProcess& server)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (argc != 4) {
         std::fprintf(stderr, "usage: qxsim_load QXSIM CONFIG_DIR parallel|silent|idle|trace|sigterm\n");
         return 2;

@@ -16,11 +16,11 @@
 
 namespace {
 
-char const* const k_program = "li r1, 0\n li r2, 10\nloop: add r1, r1, r2\n addi r2, r2, -1\n bnez r2, loop\n halt r1\n";
+char const* const k_program =
+    "li r1, 0\n li r2, 10\nloop: add r1, r1, r2\n addi r2, r2, -1\n bnez r2, loop\n halt r1\n";
 int32_t const k_expected = 55;
 
-std::vector<uint8_t> programBytes()
-{
+std::vector<uint8_t> programBytes() {
     Qxx::QxxImage image;
     std::vector<std::string> errors;
     std::string error;
@@ -31,8 +31,7 @@ std::vector<uint8_t> programBytes()
     return bytes;
 }
 
-void BM_RunThroughServer(benchmark::State& state)
-{
+void BM_RunThroughServer(benchmark::State& state) {
     SimServer::ServerLog log([](std::string const&) {});
     SimServer::ServerSettings settings;
     settings.port = 0;
@@ -45,13 +44,14 @@ void BM_RunThroughServer(benchmark::State& state)
     std::thread serving([&] { server.serve(); });
     std::vector<uint8_t> const bytes = programBytes();
     Protocol::SimClient client;
-    if (client.connect("127.0.0.1", server.port(), "") != Protocol::kOk) state.SkipWithError("cannot connect");
+    if (client.connect("127.0.0.1", server.port(), "") != Protocol::k_ok)
+        state.SkipWithError("cannot connect");
     for (auto _ : state) {
         uint32_t handle = 0;
         int32_t value = 0;
-        if (client.loadImage("bench.qxx", bytes, handle) != Protocol::kOk || client.run() != Protocol::kOk ||
-            client.waitOnTerminate() != Protocol::kOk || client.returnValue(value) != Protocol::kOk ||
-            value != k_expected) {
+        if (client.loadImage("bench.qxx", bytes, handle) != Protocol::k_ok ||
+            client.run() != Protocol::k_ok || client.waitOnTerminate() != Protocol::k_ok ||
+            client.returnValue(value) != Protocol::k_ok || value != k_expected) {
             state.SkipWithError(client.lastError().c_str());
             break;
         }
@@ -65,15 +65,15 @@ BENCHMARK(BM_RunThroughServer)->UseRealTime();
 
 // The baseline: the same program's bytes parsed, loaded and run on a
 // worker thread in this process.
-void BM_RunInProcess(benchmark::State& state)
-{
+void BM_RunInProcess(benchmark::State& state) {
     std::string error;
     Simulator::ProcessorRunner runner(Simulator::Processor::create(Simulator::ProcessorConfig(), error));
     std::vector<uint8_t> const bytes = programBytes();
     for (auto _ : state) {
         Qxx::QxxImage image;
-        if (!Qxx::readQxx(bytes.data(), bytes.size(), image, error) || !runner.processor().load(image, error) ||
-            !runner.start(Simulator::RunLimits(), error) || runner.wait() != Simulator::ProcessorState::Halted ||
+        if (!Qxx::readQxx(bytes.data(), bytes.size(), image, error) ||
+            !runner.processor().load(image, error) || !runner.start(Simulator::RunLimits(), error) ||
+            runner.wait() != Simulator::ProcessorState::Halted ||
             runner.processor().returnValue() != k_expected) {
             state.SkipWithError(error.c_str());
             break;
@@ -83,6 +83,6 @@ void BM_RunInProcess(benchmark::State& state)
 }
 BENCHMARK(BM_RunInProcess)->UseRealTime();
 
-} // namespace
+}  // namespace
 
 BENCHMARK_MAIN();

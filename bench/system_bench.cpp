@@ -42,19 +42,45 @@ int const s_keys_per_node = 40;
 // The architecture keys of a node's section; with node-type, two asm keys
 // and one abi key they make 40.
 char const* const s_arch_keys[] = {
-    "total-number-pes = 64",        "number-pio = 1",           "number-sio = 1",
-    "mono-stack-size = 4096",       "mono-heap-size = 8192",    "poly-stack-size = 256",
-    "mono-memory-size = 65536",     "mono-memory-start = 0",    "mono-registers-size = 128",
-    "poly-memory-size = 4096",      "poly-registers-size = 128", "enable-stack-size = 32",
-    "number-semaphores = 8",        "number-threads = 4",       "mono-alignment = 2",
-    "poly-alignment = 2",           "mono-stack-alignment = 8", "poly-stack-alignment = 8",
-    "instruction-set = tev",        "instruction-size = 8",     "register-natural-align = 1",
-    "memory-natural-align = 1",     "gsu-address = 0x4000",     "PIO-flush-left[] = 1,2",
-    "PIO-flush-right[] = 3,4",      "name = demo",              "memory-proximity[] = 0,1",
-    "endianness = little",          "pes-per-processor = 64",   "number_processors = 1",
-    "number-configured-pes = 64",   "trace.level = 0",          "trace.buffer = 4096",
-    "clock.mhz = 250",              "asm.level = 2",            "asm.macros = none",
-    "abi.level = 1",                "debug.port = 0",           "debug.enabled = off",
+    "total-number-pes = 64",
+    "number-pio = 1",
+    "number-sio = 1",
+    "mono-stack-size = 4096",
+    "mono-heap-size = 8192",
+    "poly-stack-size = 256",
+    "mono-memory-size = 65536",
+    "mono-memory-start = 0",
+    "mono-registers-size = 128",
+    "poly-memory-size = 4096",
+    "poly-registers-size = 128",
+    "enable-stack-size = 32",
+    "number-semaphores = 8",
+    "number-threads = 4",
+    "mono-alignment = 2",
+    "poly-alignment = 2",
+    "mono-stack-alignment = 8",
+    "poly-stack-alignment = 8",
+    "instruction-set = tev",
+    "instruction-size = 8",
+    "register-natural-align = 1",
+    "memory-natural-align = 1",
+    "gsu-address = 0x4000",
+    "PIO-flush-left[] = 1,2",
+    "PIO-flush-right[] = 3,4",
+    "name = demo",
+    "memory-proximity[] = 0,1",
+    "endianness = little",
+    "pes-per-processor = 64",
+    "number_processors = 1",
+    "number-configured-pes = 64",
+    "trace.level = 0",
+    "trace.buffer = 4096",
+    "clock.mhz = 250",
+    "asm.level = 2",
+    "asm.macros = none",
+    "abi.level = 1",
+    "debug.port = 0",
+    "debug.enabled = off",
 };
 
 struct Layout {
@@ -63,7 +89,9 @@ struct Layout {
     int chips() const { return (nodes + nodes_per_chip - 1) / nodes_per_chip; }
 };
 
-std::string chipName(int chip) { return "chip" + std::to_string(chip); }
+std::string chipName(int chip) {
+    return "chip" + std::to_string(chip);
+}
 
 std::string generateConfiguration(Layout const& layout) {
     std::string text = "system.interrupt-target = 0\nsystem.chip-id-size = 8\nsystem.node-id-size = 16\n";

@@ -91,10 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     Assembler::Diagnostics diagnostics;
     Assembler::Preprocessor preprocessor(options, diagnostics, s_max_lines);
     preprocessor.addSource({"main.qxs", source});
-    if (diagnostics.messages().size() > Assembler::Diagnostics::kMaxErrors + 1) std::abort();
+    if (diagnostics.messages().size() > Assembler::Diagnostics::k_max_errors + 1) std::abort();
     if (preprocessor.statements().size() > s_max_lines) std::abort();
     // Past the error limit the budget's own message may be hidden.
-    if (diagnostics.messages().size() > Assembler::Diagnostics::kMaxErrors) return 0;
+    if (diagnostics.messages().size() > Assembler::Diagnostics::k_max_errors) return 0;
     for (std::string const& message : diagnostics.messages())
         if (message.find("program too large") != std::string::npos) return 0;
 

@@ -12,8 +12,7 @@
 namespace {
 
 template <typename Message>
-void tryDecode(Protocol::Frame const& frame)
-{
+void tryDecode(Protocol::Frame const& frame) {
     Message message;
     std::string error;
     if (Protocol::decode(frame, message, error)) {
@@ -23,8 +22,7 @@ void tryDecode(Protocol::Frame const& frame)
     }
 }
 
-void decodeEverything(Protocol::Frame const& frame)
-{
+void decodeEverything(Protocol::Frame const& frame) {
     tryDecode<Protocol::Hello>(frame);
     tryDecode<Protocol::Welcome>(frame);
     tryDecode<Protocol::ErrorMessage>(frame);
@@ -36,15 +34,14 @@ void decodeEverything(Protocol::Frame const& frame)
     tryDecode<Protocol::Ended>(frame);
 }
 
-} // namespace
+}  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     if (size == 0) return 0;
     // The first byte picks the piece size, so that frames split at every
     // place are tried; a small frame limit reaches the length checks.
     size_t const piece = 1 + data[0] % 64;
-    Protocol::FrameDecoder decoder(data[0] & 0x80 ? 4096 : Protocol::kMaxFrameSize);
+    Protocol::FrameDecoder decoder(data[0] & 0x80 ? 4096 : Protocol::k_max_frame_size);
     for (size_t offset = 1; offset < size; offset += piece) {
         size_t const length = size - offset < piece ? size - offset : piece;
         decoder.feed(data + offset, length);

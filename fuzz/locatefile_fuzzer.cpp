@@ -67,7 +67,9 @@ private:
     std::size_t m_current = 0;
 };
 
-void makeFile(std::string const& path) { std::ofstream(path) << "x = 1\n"; }
+void makeFile(std::string const& path) {
+    std::ofstream(path) << "x = 1\n";
+}
 
 // Names that the fuzzer tends to reach: the configuration file's name, a
 // name with and without its extension, a directory that looks like a file.
@@ -91,10 +93,14 @@ void makeTree() {
 
 std::string variableName(FuzzedDataProvider& input) {
     switch (input.ConsumeIntegralInRange<int>(0, 3)) {
-        case 0: return s_variable;
-        case 1: return "HOME";
-        case 2: return "";
-        default: return input.ConsumeRandomLengthString(16);
+        case 0:
+            return s_variable;
+        case 1:
+            return "HOME";
+        case 2:
+            return "";
+        default:
+            return input.ConsumeRandomLengthString(16);
     }
 }
 
@@ -155,11 +161,12 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
         valid = Generic::locateFile(buffer.get(), bufferSize, name.c_str(), nameLength, path, s_variable,
                                     extension.c_str(), &resultLength);
     } else {
-        valid = Generic::locateFile(buffer.get(), bufferSize, withCriteria ? &criteria : nullptr, name.c_str(),
-                                    nameLength, path, &resultLength);
+        valid = Generic::locateFile(buffer.get(), bufferSize, withCriteria ? &criteria : nullptr,
+                                    name.c_str(), nameLength, path, &resultLength);
     }
     checkResult(valid, buffer.get(), bufferSize, resultLength);
     // Without a result length the search must still work.
-    if (bufferSize > 0) Generic::locateFile(buffer.get(), bufferSize, nullptr, name.c_str(), -1, path, nullptr);
+    if (bufferSize > 0)
+        Generic::locateFile(buffer.get(), bufferSize, nullptr, name.c_str(), -1, path, nullptr);
     return 0;
 }

@@ -46,8 +46,8 @@ using Configuration::Properties;
 namespace {
 
 std::size_t const s_max_arguments = 64;
-std::string s_scratch;          // temporary directory of this process
-std::string s_config_path;      // rewritten for each input
+std::string s_scratch;      // temporary directory of this process
+std::string s_config_path;  // rewritten for each input
 CommandOptions* s_probe = nullptr;
 
 // A fresh set of descriptors and the null-terminated table of them.
@@ -59,7 +59,8 @@ public:
 #define CO_VALID(name, text)
 #define CO_KEY(suffix, text)
 #define CO_HELP(suffix, text)
-#define CO_OPTION(table, suffix, longName, valid, flags) add(CO_L_##suffix, 0, nullptr, valid, flags, nullptr);
+#define CO_OPTION(table, suffix, longName, valid, flags) \
+    add(CO_L_##suffix, 0, nullptr, valid, flags, nullptr);
 #define CO_OPTION_S(table, suffix, longName, shortLetter, valid, flags) \
     add(CO_L_##suffix, CO_S_##suffix, nullptr, valid, flags, nullptr);
 #define CO_OPTION_H(table, suffix, longName, valid, flags, help) \
@@ -89,13 +90,18 @@ public:
         m_table.push_back(nullptr);
     }
 
-    Options** table() { return m_table.data(); }
-    std::vector<std::unique_ptr<Options>>& all() { return m_options; }
+    Options** table() {
+        return m_table.data();
+    }
+    std::vector<std::unique_ptr<Options>>& all() {
+        return m_options;
+    }
 
 private:
     void add(char const* longName, char shortName, char const* longShortName, char const* valid, int flags,
              char const* help) {
-        m_options.push_back(std::make_unique<Options>(longName, shortName, longShortName, valid, flags, help));
+        m_options.push_back(
+            std::make_unique<Options>(longName, shortName, longShortName, valid, flags, help));
         m_table.push_back(m_options.back().get());
     }
 

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "assembler/Disassembler.h"
+#include "isa/TevIsa.h"
 #include "qxx/QxxImage.h"
 #include "qxx/QxxReader.h"
 #include "qxx/QxxWriter.h"
 #include "simulator/DecodedProgram.h"
-#include "isa/TevIsa.h"
 
 namespace {
 
@@ -42,12 +42,15 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
     std::vector<uint8_t> written;
     if (!Qxx::writeQxx(image, written, error)) std::abort();
     Qxx::QxxImage again;
-    if (!Qxx::readQxx(written.data(), written.size(), again, error) || !sameProgram(again, image)) std::abort();
+    if (!Qxx::readQxx(written.data(), written.size(), again, error) || !sameProgram(again, image))
+        std::abort();
 
     Assembler::disassemble(image);
     // Both the registers of the example processor and the most the
     // encoding allows.
-    Simulator::decodeProgram(image.code.bytes, image.code.address, image.byteOrder, Simulator::RegisterCounts{32, 32});
-    Simulator::decodeProgram(image.code.bytes, image.code.address, image.byteOrder, Simulator::kMaxRegisterCounts);
+    Simulator::decodeProgram(image.code.bytes, image.code.address, image.byteOrder,
+                             Simulator::RegisterCounts{32, 32});
+    Simulator::decodeProgram(image.code.bytes, image.code.address, image.byteOrder,
+                             Simulator::k_max_register_counts);
     return 0;
 }

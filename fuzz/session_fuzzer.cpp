@@ -17,8 +17,7 @@
 
 namespace {
 
-SimServer::ServerSettings const& settings()
-{
+SimServer::ServerSettings const& settings() {
     static SimServer::ServerSettings const fuzzing = [] {
         SimServer::ServerSettings s;
         s.maxCycles = 20000;
@@ -29,8 +28,7 @@ SimServer::ServerSettings const& settings()
     return fuzzing;
 }
 
-void collectEvents(SimServer::ProcessorSession& session)
-{
+void collectEvents(SimServer::ProcessorSession& session) {
     std::vector<Protocol::Response> const completions = session.takeCompletions();
     std::vector<std::vector<uint8_t>> chunks;
     session.takeTrace(chunks, std::numeric_limits<size_t>::max());
@@ -38,11 +36,10 @@ void collectEvents(SimServer::ProcessorSession& session)
     session.takeRunEnd(record);
 }
 
-} // namespace
+}  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
-{
-    Protocol::FrameDecoder decoder(SimServer::kHandshakeFrameSize);
+extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size) {
+    Protocol::FrameDecoder decoder(SimServer::k_handshake_frame_size);
     decoder.feed(data, size);
     Protocol::Frame frame;
     if (decoder.next(frame) != Protocol::FrameDecoder::Result::Frame) return 0;
@@ -51,9 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
     if (!SimServer::acceptHello(frame, std::string(), hello, refusal)) return 0;
 
     std::string error;
-    auto session = SimServer::ProcessorSession::create(settings(), [] {}, error);
+    auto session = SimServer::ProcessorSession::create(
+        settings(), [] {}, error);
     if (!session) return 0;
-    decoder.setMaxFrameSize(settings().maxProgramSize + Protocol::kFrameOverhead);
+    decoder.setMaxFrameSize(settings().maxProgramSize + Protocol::k_frame_overhead);
     while (decoder.next(frame) == Protocol::FrameDecoder::Result::Frame) {
         Protocol::Request request;
         if (!Protocol::decode(frame, request, error)) break;
@@ -65,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const* data, size_t size)
         }
         collectEvents(*session);
     }
-    session->abortRun(Protocol::kErrClientVanished, "the client went away");
+    session->abortRun(Protocol::k_err_client_vanished, "the client went away");
     collectEvents(*session);
     return 0;
 }

@@ -37,7 +37,8 @@ char* makeBanner(char const* format, char const* title, char const* version) {
     std::size_t size = std::strlen(format) + std::strlen(title) + std::strlen(version) + 500;
     char* banner = new char[size];
     char const* build = BuildVersion::s_build_version_string ? BuildVersion::s_build_version_string : "";
-    char const* year = BuildVersion::s_current_year ? BuildVersion::s_current_year : BuildVersion::s_default_year;
+    char const* year =
+        BuildVersion::s_current_year ? BuildVersion::s_current_year : BuildVersion::s_default_year;
     std::snprintf(banner, size, format, title, BuildVersion::s_distribution, build, year);
     return banner;
 }
@@ -55,9 +56,15 @@ char* BuildVersion::getBuildVersionLibrary(char const* title, char const* versio
 char* itoa(int value, char* buffer, int base) {
     if (buffer == nullptr) return nullptr;
     switch (base) {
-        case 10: std::sprintf(buffer, "%d", value); break;
-        case 8: std::sprintf(buffer, "%o", static_cast<unsigned>(value)); break;
-        default: std::sprintf(buffer, "%0X", static_cast<unsigned>(value)); break;
+        case 10:
+            std::sprintf(buffer, "%d", value);
+            break;
+        case 8:
+            std::sprintf(buffer, "%o", static_cast<unsigned>(value));
+            break;
+        default:
+            std::sprintf(buffer, "%0X", static_cast<unsigned>(value));
+            break;
     }
     return buffer;
 }

@@ -11,7 +11,7 @@ public:
     static char const* const s_default_year;             // when the clock cannot be read
     static char const* const s_distribution;             // the kit's version, "2.24"
     static char const* s_build_version_string;           // borrowed, set by initialise
-    static char* s_current_year;                          // four digits, set by initialise
+    static char* s_current_year;                         // four digits, set by initialise
 
     // Records the build version and the current year; only the first call counts.
     static void initialise(char const* buildVersion);

@@ -25,7 +25,9 @@ char const* const k_list_delimiter = ",";
 char const* const k_command_line_source = "the command line";
 
 // printf and stream output of a text the caller may not have.
-char const* orEmpty(char const* text) { return text ? text : ""; }
+char const* orEmpty(char const* text) {
+    return text ? text : "";
+}
 
 int countOptions(Options** options) {
     int count = 0;
@@ -52,7 +54,8 @@ bool CommandOptions::makeCommandOptionList(std::vector<Options**>* optionLists) 
     return true;
 }
 
-CommandOptions* CommandOptions::makeCommandOptions(int& argc, char** argv, std::vector<Options**>* optionLists,
+CommandOptions* CommandOptions::makeCommandOptions(int& argc, char** argv,
+                                                   std::vector<Options**>* optionLists,
                                                    char const* usageTail) {
     // "--useconfig" is taken off the command line before anything else, so
     // that the configuration it names is read before the tool's own options
@@ -136,13 +139,27 @@ bool CommandOptions::isOn(char const* key) {
     return get(value, key);
 }
 
-bool CommandOptions::isVerbose() { return isOn(CO_L_verbose); }
-bool CommandOptions::isDebugOn() { return isOn(CO_L_gdwarf_2); }
-bool CommandOptions::isNoStdIncPathOn() { return isOn(CO_L_nostdincpath); }
-bool CommandOptions::isNoStdLibsOn() { return isOn(CO_L_nostdlibs); }
-bool CommandOptions::isNoStdLibPathOn() { return isOn(CO_L_nostdlibpath); }
-bool CommandOptions::getVersion(std::string& value) { return get(value, CO_L_version); }
-bool CommandOptions::getOutput(std::string& value) { return get(value, CO_L_output); }
+bool CommandOptions::isVerbose() {
+    return isOn(CO_L_verbose);
+}
+bool CommandOptions::isDebugOn() {
+    return isOn(CO_L_gdwarf_2);
+}
+bool CommandOptions::isNoStdIncPathOn() {
+    return isOn(CO_L_nostdincpath);
+}
+bool CommandOptions::isNoStdLibsOn() {
+    return isOn(CO_L_nostdlibs);
+}
+bool CommandOptions::isNoStdLibPathOn() {
+    return isOn(CO_L_nostdlibpath);
+}
+bool CommandOptions::getVersion(std::string& value) {
+    return get(value, CO_L_version);
+}
+bool CommandOptions::getOutput(std::string& value) {
+    return get(value, CO_L_output);
+}
 
 bool CommandOptions::getIncludePath(std::vector<std::string>& paths) {
     if (!isNoStdIncPathOn()) getVector(paths, CO_L_stdincpath);
@@ -185,9 +202,13 @@ bool CommandOptions::setVector(std::vector<std::string> const& values, char cons
     return false;
 }
 
-char const* CommandOptions::getProgramName() { return m_program_name; }
+char const* CommandOptions::getProgramName() {
+    return m_program_name;
+}
 
-std::string& CommandOptions::getLastError() { return m_last_error; }
+std::string& CommandOptions::getLastError() {
+    return m_last_error;
+}
 
 bool CommandOptions::setupCommandLine(int& argc, char** argv) {
     if (Options::processCommandLineArgs(argc, argv, s_command_line_args) == 0) return true;

@@ -104,7 +104,8 @@ public:
     bool configVerify(Properties& store);
     bool containsValues(Properties& store);
     void auxReportConfigError(char const* name, int configValue, int storeValue, bool equality);
-    void auxReportConfigError(char const* name, std::string const& configValue, std::string const& storeValue);
+    void auxReportConfigError(char const* name, std::string const& configValue,
+                              std::string const& storeValue);
     void auxReportConfigError(char const* name);
 
 private:

@@ -11,13 +11,15 @@ namespace Configuration {
 // A row becomes a descriptor in the table being built and nothing in the
 // others: before each table, the CO_IN_<table> selector of that table is
 // switched to CO_MAKE and the rest to CO_SKIP.
-#define CO_MAKE(longName, shortLetter, valid, flags, help) new Options(longName, shortLetter, valid, flags, help),
+#define CO_MAKE(longName, shortLetter, valid, flags, help) \
+    new Options(longName, shortLetter, valid, flags, help),
 #define CO_SKIP(longName, shortLetter, valid, flags, help)
 
 #define CO_VALID(name, text)
 #define CO_KEY(suffix, text)
 #define CO_HELP(suffix, text)
-#define CO_OPTION(table, suffix, longName, valid, flags) CO_IN_##table(CO_L_##suffix, 0, valid, flags, nullptr)
+#define CO_OPTION(table, suffix, longName, valid, flags) \
+    CO_IN_##table(CO_L_##suffix, 0, valid, flags, nullptr)
 #define CO_OPTION_S(table, suffix, longName, shortLetter, valid, flags) \
     CO_IN_##table(CO_L_##suffix, CO_S_##suffix, valid, flags, nullptr)
 #define CO_OPTION_H(table, suffix, longName, valid, flags, help) \

@@ -13,7 +13,8 @@ namespace Configuration {
 #define CO_OPTION(table, suffix, longName, valid, flags) CO_KEY(suffix, longName)
 #define CO_OPTION_S(table, suffix, longName, shortLetter, valid, flags) \
     CO_KEY(suffix, longName) inline constexpr char CO_S_##suffix = shortLetter;
-#define CO_OPTION_H(table, suffix, longName, valid, flags, help) CO_KEY(suffix, longName) CO_HELP(suffix, help)
+#define CO_OPTION_H(table, suffix, longName, valid, flags, help) \
+    CO_KEY(suffix, longName) CO_HELP(suffix, help)
 #define CO_OPTION_SH(table, suffix, longName, shortLetter, valid, flags, help) \
     CO_OPTION_S(table, suffix, longName, shortLetter, valid, flags) CO_HELP(suffix, help)
 #include "configuration/CommonOptions.def"

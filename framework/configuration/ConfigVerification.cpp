@@ -48,7 +48,9 @@ std::vector<std::string> ruleNames(Properties& configuration, char const* group)
     return names;
 }
 
-std::string orEmpty(char const* text) { return text ? text : ""; }
+std::string orEmpty(char const* text) {
+    return text ? text : "";
+}
 
 void reportUnverifiable(std::string const& name, char const* why) {
     std::cout << "\nERROR verifying properties. Property " << name << why << "\n";
@@ -137,7 +139,8 @@ bool CommandOptions::containsValues(Properties& store) {
         std::string theirs;
         store.get(theirs, name, true);
         if (theirs != ours) {
-            m_last_error = "Different values for property '" + name + "': '" + ours + "' and '" + theirs + "'";
+            m_last_error =
+                "Different values for property '" + name + "': '" + ours + "' and '" + theirs + "'";
             return false;
         }
     }
@@ -149,8 +152,8 @@ void CommandOptions::auxReportConfigError(char const* name, int configValue, int
     char configText[16];
     itoa(storeValue, storeText, 10);
     itoa(configValue, configText, 10);
-    m_last_error += std::string("\t") + (equality ? "EQ :: " : "GE :: ") + orEmpty(name) + " :: " + storeText + " (" +
-                    configText + ")\n";
+    m_last_error += std::string("\t") + (equality ? "EQ :: " : "GE :: ") + orEmpty(name) +
+                    " :: " + storeText + " (" + configText + ")\n";
 }
 
 void CommandOptions::auxReportConfigError(char const* name, std::string const& configValue,

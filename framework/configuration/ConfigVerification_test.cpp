@@ -28,17 +28,21 @@ Properties storeOf(std::string const& text) {
 TEST(ValidValues, InvalidCommandLineValueIsReportedThenUsageAndStatus1) {
     ScratchDir dir;
     dir.write("target_device.cfg", "");
-    EXPECT_EXIT(runInChild(dir, [&] {
-                    Options* alignment[] = {CommandOptions::s_arch_config_command_line_args[12], nullptr};
-                    std::vector<Options**> lists{alignment};
-                    Argv args{"tool", "--mono-alignment", "3"};
-                    CommandOptions::makeCommandOptions(args.argc(), args.argv(), &lists, nullptr);
-                }),
-                ExitedWithCode(1), "");
-    EXPECT_EQ(dir.err(), "The option: --mono-alignment/- specified in the command line" + k_alignment_report_tail);
-    EXPECT_EQ(dir.out(),
-              "\nUsage: tool [option]* [filename]*\n\nWhere one or more of the following options may be given:\n\n"
-              "--mono-alignment       1,2,4,8 \n");
+    EXPECT_EXIT(
+        runInChild(dir,
+                   [&] {
+                       Options* alignment[] = {CommandOptions::s_arch_config_command_line_args[12], nullptr};
+                       std::vector<Options**> lists{alignment};
+                       Argv args{"tool", "--mono-alignment", "3"};
+                       CommandOptions::makeCommandOptions(args.argc(), args.argv(), &lists, nullptr);
+                   }),
+        ExitedWithCode(1), "");
+    EXPECT_EQ(dir.err(),
+              "The option: --mono-alignment/- specified in the command line" + k_alignment_report_tail);
+    EXPECT_EQ(
+        dir.out(),
+        "\nUsage: tool [option]* [filename]*\n\nWhere one or more of the following options may be given:\n\n"
+        "--mono-alignment       1,2,4,8 \n");
 }
 
 TEST(ValidValues, OneReportPerStoreAndEmptyValuesAccepted) {
@@ -48,7 +52,8 @@ TEST(ValidValues, OneReportPerStoreAndEmptyValuesAccepted) {
         bool valid;
         std::string report;
     } const cases[] = {
-        {"integer and list values valid", "mono-alignment = 8\nnumber-threads = 0x10\nsizes[] = 1,2\n", true, ""},
+        {"integer and list values valid", "mono-alignment = 8\nnumber-threads = 0x10\nsizes[] = 1,2\n", true,
+         ""},
         {"empty value accepted", "mono-alignment =\nsizes[] =\n", true, ""},
         {"two invalid values, one report", "mono-alignment = 3\ninstruction-set = arm\n", false,
          "The option: --mono-alignment/- specified in src" + k_alignment_report_tail},
@@ -59,23 +64,26 @@ TEST(ValidValues, OneReportPerStoreAndEmptyValuesAccepted) {
     };
     ScratchDir dir;
     dir.write("target_device.cfg", "");
-    EXPECT_EXIT(runInChild(dir, [&] {
-                    Options sizes("sizes", 'z', "1,2", 3, nullptr);
-                    Options* own[] = {&sizes, nullptr};
-                    std::vector<Options**> lists{CommandOptions::s_arch_config_command_line_args, own};
-                    Argv args{"tool"};
-                    CommandOptions& options =
-                        *CommandOptions::makeCommandOptions(args.argc(), args.argv(), &lists, nullptr);
-                    for (Case const& c : cases) {
-                        Properties store = storeOf(c.store);
-                        std::cerr << c.name << ":\n";
-                        std::cerr << options.checkForValidValues("src", &store) << "\n";
-                    }
-                    std::cerr << options.checkForValidValues("src", nullptr) << "\n";
-                }),
-                ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        runInChild(dir,
+                   [&] {
+                       Options sizes("sizes", 'z', "1,2", 3, nullptr);
+                       Options* own[] = {&sizes, nullptr};
+                       std::vector<Options**> lists{CommandOptions::s_arch_config_command_line_args, own};
+                       Argv args{"tool"};
+                       CommandOptions& options =
+                           *CommandOptions::makeCommandOptions(args.argc(), args.argv(), &lists, nullptr);
+                       for (Case const& c : cases) {
+                           Properties store = storeOf(c.store);
+                           std::cerr << c.name << ":\n";
+                           std::cerr << options.checkForValidValues("src", &store) << "\n";
+                       }
+                       std::cerr << options.checkForValidValues("src", nullptr) << "\n";
+                   }),
+        ExitedWithCode(0), "");
     std::string expected;
-    for (Case const& c : cases) expected += std::string(c.name) + ":\n" + c.report + (c.valid ? "1\n" : "0\n");
+    for (Case const& c : cases)
+        expected += std::string(c.name) + ":\n" + c.report + (c.valid ? "1\n" : "0\n");
     EXPECT_EQ(dir.err(), expected + "1\n");
 }
 
@@ -89,18 +97,20 @@ TEST(ConfigVerify, RulesOfTheConfigurationJudgeTheStore) {
         char const* printed;
     } const cases[] = {
         {"equal integers", "cmp.eq.width = x\nwidth = 16\n", "width = 0x10\n", true, "", ""},
-        {"different integers", "cmp.eq.width = x\nwidth = 16\n", "width = 8\n", false, "\tEQ :: width :: 8 (16)\n",
-         ""},
+        {"different integers", "cmp.eq.width = x\nwidth = 16\n", "width = 8\n", false,
+         "\tEQ :: width :: 8 (16)\n", ""},
         {"different texts", "cmp.eq.iset = x\niset = tev\n", "iset = osra\n", false,
          "\tEQ :: iset :: osra (tev)\n", ""},
-        {"text against integer", "cmp.eq.iset = x\niset = tev\n", "iset = 4\n", false, "\tEQ :: iset :: 4 (tev)\n",
+        {"text against integer", "cmp.eq.iset = x\niset = tev\n", "iset = 4\n", false,
+         "\tEQ :: iset :: 4 (tev)\n", ""},
+        {"integer against text is passed over", "cmp.eq.width = x\nwidth = 16\n", "width = wide\n", true, "",
          ""},
-        {"integer against text is passed over", "cmp.eq.width = x\nwidth = 16\n", "width = wide\n", true, "", ""},
-        {"name absent from the store", "cmp.eq.width = x\nwidth = 16\ncmp.ge.depth = x\ndepth = 4\n", "other = 1\n",
-         true, "", ""},
+        {"name absent from the store", "cmp.eq.width = x\nwidth = 16\ncmp.ge.depth = x\ndepth = 4\n",
+         "other = 1\n", true, "", ""},
         {"at least: equal and lower", "cmp.ge.depth = x\ncmp.ge.size = x\ndepth = 4\nsize = 4\n",
          "depth = 4\nsize = 3\n", true, "", ""},
-        {"at least: higher", "cmp.ge.depth = x\ndepth = 4\n", "depth = 5\n", false, "\tGE :: depth :: 5 (4)\n", ""},
+        {"at least: higher", "cmp.ge.depth = x\ndepth = 4\n", "depth = 5\n", false,
+         "\tGE :: depth :: 5 (4)\n", ""},
         {"equality rule without configuration value", "cmp.eq.width = x\n", "width = 8\n", false, "",
          "\nERROR verifying properties. Property width not found or has unsupported type.\n"},
         {"at-least rule on a text", "cmp.ge.depth = x\ndepth = deep\n", "depth = 5\n", false, "",
@@ -112,13 +122,14 @@ TEST(ConfigVerify, RulesOfTheConfigurationJudgeTheStore) {
         SCOPED_TRACE(c.name);
         ScratchDir dir;
         dir.write("target_device.cfg", c.configuration);
-        EXPECT_EXIT(runInChild(dir, [&] {
-                        CommandOptions& options = *CommandOptions::getCommandOptions();
-                        options.getLastError() = "stale";
-                        Properties store = storeOf(c.store);
-                        bool verified = options.configVerify(store);
-                        std::cerr << verified << "[" << options.getLastError() << "]";
-                    }),
+        EXPECT_EXIT(runInChild(dir,
+                               [&] {
+                                   CommandOptions& options = *CommandOptions::getCommandOptions();
+                                   options.getLastError() = "stale";
+                                   Properties store = storeOf(c.store);
+                                   bool verified = options.configVerify(store);
+                                   std::cerr << verified << "[" << options.getLastError() << "]";
+                               }),
                     ExitedWithCode(0), "");
         EXPECT_EQ(dir.err(), std::to_string(c.verified) + "[" + c.lastError + "]");
         EXPECT_EQ(dir.out(), c.printed);
@@ -138,16 +149,18 @@ TEST(ContainsValues, EveryPairOfTheStoreMustMatchTheOptionSet) {
     };
     ScratchDir dir;
     dir.write("target_device.cfg", "a = 1\nb =   two\n");
-    EXPECT_EXIT(runInChild(dir, [&] {
-                    CommandOptions& options = *CommandOptions::getCommandOptions();
-                    for (Case const& c : cases) {
-                        options.getLastError() = "stale";
-                        Properties store = storeOf(c.store);
-                        std::cout << options.containsValues(store) << "[" << options.getLastError() << "]\n";
-                    }
-                    Properties notReady(dir.path("absent.cfg").c_str());
-                    std::cout << options.containsValues(notReady) << "\n";
-                }),
+    EXPECT_EXIT(runInChild(dir,
+                           [&] {
+                               CommandOptions& options = *CommandOptions::getCommandOptions();
+                               for (Case const& c : cases) {
+                                   options.getLastError() = "stale";
+                                   Properties store = storeOf(c.store);
+                                   std::cout << options.containsValues(store) << "[" << options.getLastError()
+                                             << "]\n";
+                               }
+                               Properties notReady(dir.path("absent.cfg").c_str());
+                               std::cout << options.containsValues(notReady) << "\n";
+                           }),
                 ExitedWithCode(0), "");
     std::string expected;
     for (Case const& c : cases) expected += std::to_string(c.contained) + "[" + c.lastError + "]\n";

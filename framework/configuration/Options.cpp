@@ -21,7 +21,9 @@ std::unique_ptr<char[]> copyText(std::string const& text) {
     return copy;
 }
 
-bool isEmpty(char const* text) { return text == nullptr || text[0] == '\0'; }
+bool isEmpty(char const* text) {
+    return text == nullptr || text[0] == '\0';
+}
 
 void appendSpaces(std::string& out, long long count) {
     if (count > 0) out.append(static_cast<std::size_t>(count), ' ');
@@ -165,7 +167,8 @@ void Options::getUsageString(std::string& out, int longNameWidth, int validValue
     std::string const longName = m_long_name == nullptr ? "" : m_long_name;
     out = "--" + longName;
     if (longNameWidth > 0) {
-        appendSpaces(out, static_cast<long long>(longNameWidth) - static_cast<long long>(longName.size()) + 1);
+        appendSpaces(out,
+                     static_cast<long long>(longNameWidth) - static_cast<long long>(longName.size()) + 1);
     }
     if (m_short_name != 0) {
         out += " (-";
@@ -218,8 +221,8 @@ void Options::takeNextArgument(int argc, char** argv, int index, bool& tookValue
     tookValue = true;
 }
 
-Options* Options::offerWord(char const* word, int argc, char** argv, int index, bool& tookValue, int& foundCount,
-                            Options** options) {
+Options* Options::offerWord(char const* word, int argc, char** argv, int index, bool& tookValue,
+                            int& foundCount, Options** options) {
     tookValue = false;
     if (options == nullptr) return nullptr;
     for (Options** option = options; *option != nullptr; ++option) {

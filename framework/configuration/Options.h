@@ -53,8 +53,8 @@ public:
     static char const* const s_real;     // "<real>"
 
     Options(char const* longName, char shortName, char const* validValues, int flags, char const* help);
-    Options(char const* longName, char shortName, char const* longShortName, char const* validValues, int flags,
-            char const* help);
+    Options(char const* longName, char shortName, char const* longShortName, char const* validValues,
+            int flags, char const* help);
     virtual ~Options();
     Options(Options const&) = delete;
     Options& operator=(Options const&) = delete;
@@ -120,8 +120,8 @@ public:
     static int processCommandLineArgs(int& argc, char** argv, Options** options);
 
 private:
-    static Options* offerWord(char const* word, int argc, char** argv, int index, bool& skipNext, int& foundCount,
-                              Options** options);
+    static Options* offerWord(char const* word, int argc, char** argv, int index, bool& skipNext,
+                              int& foundCount, Options** options);
     static char* offerLetters(char* cluster, int argc, char** argv, int& position, int& foundCount,
                               Options** options);
     void claim(int argc, char** argv, int index, bool& tookValue);

@@ -62,12 +62,13 @@ bool appendPhysicalLine(std::istream& in, std::string& line, std::size_t room, s
 // is at the end of the input); that is swallowed, the mask is back.
 class ExceptionsOff {
 public:
-    explicit ExceptionsOff(std::istream& in) : m_in(in), m_mask(in.exceptions()) { in.exceptions(std::ios::goodbit); }
+    explicit ExceptionsOff(std::istream& in) : m_in(in), m_mask(in.exceptions()) {
+        in.exceptions(std::ios::goodbit);
+    }
     ~ExceptionsOff() {
         try {
             m_in.exceptions(m_mask);
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     ExceptionsOff(ExceptionsOff const&) = delete;
     ExceptionsOff& operator=(ExceptionsOff const&) = delete;
@@ -115,8 +116,10 @@ bool Properties::addPropertiesFromFile(char const* fileName, bool add) {
 bool Properties::readFile(char const* fileName) {
     m_file_name = fileName ? fileName : "";
     std::ifstream in;
-    if (fileName) in.open(fileName, std::ios::in | std::ios::binary);
-    else in.setstate(std::ios::failbit);
+    if (fileName)
+        in.open(fileName, std::ios::in | std::ios::binary);
+    else
+        in.setstate(std::ios::failbit);
     return readStream(in);
 }
 
@@ -143,16 +146,16 @@ bool Properties::readStream(std::istream& in) {
     do {
         line.clear();
         switch (getBoundedLine(in, line, lineNumber, consumed)) {
-        case LineRead::Complete:
-            break;
-        case LineRead::LineTooLong:
-            m_last_error = FAILED_TO_READ + m_file_name + ": line " + std::to_string(lineNumber) +
-                           " is longer than " + std::to_string(s_max_line_length) + " bytes";
-            return false;
-        case LineRead::TextTooLong:
-            m_last_error =
-                FAILED_TO_READ + m_file_name + ": the text is longer than " + std::to_string(s_max_text_length) + " bytes";
-            return false;
+            case LineRead::Complete:
+                break;
+            case LineRead::LineTooLong:
+                m_last_error = FAILED_TO_READ + m_file_name + ": line " + std::to_string(lineNumber) +
+                               " is longer than " + std::to_string(s_max_line_length) + " bytes";
+                return false;
+            case LineRead::TextTooLong:
+                m_last_error = FAILED_TO_READ + m_file_name + ": the text is longer than " +
+                               std::to_string(s_max_text_length) + " bytes";
+                return false;
         }
         trim_whitespace(line);
         result = handleLine(line, lineNumber);
@@ -187,8 +190,7 @@ Properties::LineRead Properties::getBoundedLine(std::istream& in, std::string& l
             if (line.size() < 2 || line.back() != '\\') return LineRead::Complete;
             line.back() = ' ';
         }
-    } catch (...) {
-    }
+    } catch (...) {}
     return LineRead::Complete;
 }
 

@@ -193,7 +193,8 @@ private:
     bool selectGroup(char const* prefix, std::vector<GroupEntry>& group);
     // Calls `visit` with every non-empty element of a list; stops and
     // fails at the first element it rejects.
-    bool forEachElement(char const* name, bool trimStoredValue, std::function<bool(std::string&)> const& visit);
+    bool forEachElement(char const* name, bool trimStoredValue,
+                        std::function<bool(std::string&)> const& visit);
 
     bool m_expand_env_variables;
     bool m_ready;

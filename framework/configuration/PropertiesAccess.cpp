@@ -19,9 +19,13 @@ char const EMPTY_PREFIX[] = "A valid common prefix must be given.";
 char const* const TRUE_WORDS[] = {"1", "true", "t", "on"};
 
 // Names given as C strings; a null name is treated as the empty name.
-std::string nameOf(char const* name) { return name ? std::string(name) : std::string(); }
+std::string nameOf(char const* name) {
+    return name ? std::string(name) : std::string();
+}
 
-std::string propertyMessage(std::string const& name, char const* what) { return "Property '" + name + "' " + what; }
+std::string propertyMessage(std::string const& name, char const* what) {
+    return "Property '" + name + "' " + what;
+}
 
 // Hexadecimal when the first or second character is an x.
 int integerBase(std::string const& text) {
@@ -70,17 +74,29 @@ bool Properties::set(std::string const& value, char const* name, char const* del
     return storeValue(value, name, delimiter, true);
 }
 
-bool Properties::set(double value, char const* name) { return storeValue(makeString(value), name, nullptr, true); }
-bool Properties::set(float value, char const* name) { return set(static_cast<double>(value), name); }
-bool Properties::set(long long value, char const* name) { return storeValue(makeString(value), name, nullptr, true); }
-bool Properties::set(int value, char const* name) { return set(static_cast<long long>(value), name); }
-bool Properties::set(short value, char const* name) { return set(static_cast<long long>(value), name); }
+bool Properties::set(double value, char const* name) {
+    return storeValue(makeString(value), name, nullptr, true);
+}
+bool Properties::set(float value, char const* name) {
+    return set(static_cast<double>(value), name);
+}
+bool Properties::set(long long value, char const* name) {
+    return storeValue(makeString(value), name, nullptr, true);
+}
+bool Properties::set(int value, char const* name) {
+    return set(static_cast<long long>(value), name);
+}
+bool Properties::set(short value, char const* name) {
+    return set(static_cast<long long>(value), name);
+}
 
 bool Properties::set(unsigned long long value, char const* name) {
     return storeValue(makeString(value), name, nullptr, true);
 }
 
-bool Properties::set(unsigned int value, char const* name) { return set(static_cast<unsigned long long>(value), name); }
+bool Properties::set(unsigned int value, char const* name) {
+    return set(static_cast<unsigned long long>(value), name);
+}
 bool Properties::set(unsigned short value, char const* name) {
     return set(static_cast<unsigned long long>(value), name);
 }
@@ -113,7 +129,9 @@ bool Properties::get(std::string& value, std::string const& name, bool trim) {
     return true;
 }
 
-bool Properties::get(std::string& value, char const* name, bool trim) { return get(value, nameOf(name), trim); }
+bool Properties::get(std::string& value, char const* name, bool trim) {
+    return get(value, nameOf(name), trim);
+}
 
 bool Properties::get(char* buffer, int size, char const* name, bool trim) {
     std::string const key = nameOf(name);
@@ -179,8 +197,12 @@ bool Properties::get(unsigned long long& value, char const* name) {
     return false;
 }
 
-bool Properties::get(int& value, char const* name) { return readThroughWide<int, long long>(*this, value, name); }
-bool Properties::get(short& value, char const* name) { return readThroughWide<short, long long>(*this, value, name); }
+bool Properties::get(int& value, char const* name) {
+    return readThroughWide<int, long long>(*this, value, name);
+}
+bool Properties::get(short& value, char const* name) {
+    return readThroughWide<short, long long>(*this, value, name);
+}
 
 bool Properties::get(unsigned int& value, char const* name) {
     return readThroughWide<unsigned int, unsigned long long>(*this, value, name);
@@ -200,7 +222,9 @@ bool Properties::get(double& value, char const* name) {
     return false;
 }
 
-bool Properties::get(float& value, char const* name) { return readThroughWide<float, double>(*this, value, name); }
+bool Properties::get(float& value, char const* name) {
+    return readThroughWide<float, double>(*this, value, name);
+}
 
 // --- Groups of pairs ------------------------------------------------------------
 
@@ -221,7 +245,8 @@ bool Properties::selectGroup(char const* prefix, std::vector<GroupEntry>& group)
         if (pair->first.size() == head.size()) continue;
         auto const delimiter = m_delimiters.find(pair->first);
         bool const isList = delimiter != m_delimiters.end();
-        group.push_back({pair->first.substr(head.size()), pair->second, isList, isList ? delimiter->second : ""});
+        group.push_back(
+            {pair->first.substr(head.size()), pair->second, isList, isList ? delimiter->second : ""});
     }
     return true;
 }
@@ -245,10 +270,16 @@ bool Properties::get(std::map<std::string, std::string>& target, char const* pre
 
 // --- Queries and text output ----------------------------------------------------
 
-bool Properties::contains(std::string const& name) const { return m_ready && m_pairs.count(name) != 0; }
-bool Properties::contains(char const* name) const { return contains(nameOf(name)); }
+bool Properties::contains(std::string const& name) const {
+    return m_ready && m_pairs.count(name) != 0;
+}
+bool Properties::contains(char const* name) const {
+    return contains(nameOf(name));
+}
 
-int Properties::getNumberOfPairs() const { return m_ready ? static_cast<int>(m_pairs.size()) : 0; }
+int Properties::getNumberOfPairs() const {
+    return m_ready ? static_cast<int>(m_pairs.size()) : 0;
+}
 
 bool Properties::getNames(std::vector<std::string>& names) const {
     if (!m_ready) return false;
@@ -314,8 +345,12 @@ std::string Properties::makeString(double value) {
     return std::string(text, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-std::string Properties::makeString(long long value) { return std::to_string(value); }
-std::string Properties::makeString(unsigned long long value) { return std::to_string(value); }
+std::string Properties::makeString(long long value) {
+    return std::to_string(value);
+}
+std::string Properties::makeString(unsigned long long value) {
+    return std::to_string(value);
+}
 
 bool Properties::makeInt64(std::string& text, long long& value) {
     trim_whitespace(text);

@@ -119,8 +119,8 @@ TEST(PropertiesAccess, NumericReadsTrimTheStoredValueAndNarrowKeepsLowBits) {
 
 TEST(PropertiesAccess, RealSyntax) {
     std::tuple<char const*, bool, double> const cases[] = {
-        {" -2.5e3 ", true, -2500}, {"0x1p4", true, 16},  {"1e400", true, HUGE_VAL}, {"inf", true, INFINITY},
-        {"1.5x", false, 0},        {"", false, 0},       {".", false, 0},           {"1 2", false, 0},
+        {" -2.5e3 ", true, -2500}, {"0x1p4", true, 16}, {"1e400", true, HUGE_VAL}, {"inf", true, INFINITY},
+        {"1.5x", false, 0},        {"", false, 0},      {".", false, 0},           {"1 2", false, 0},
     };
     for (auto const& [text, ok, expected] : cases) {
         Properties store;
@@ -133,8 +133,9 @@ TEST(PropertiesAccess, RealSyntax) {
 }
 
 TEST(PropertiesAccess, BooleanWords) {
-    std::pair<char const*, bool> const cases[] = {{"1", true},  {"TRUE", true}, {"On", true},   {" t ", true},
-                                                  {"yes", false}, {"0", false},  {"tr", false}, {"", false}};
+    std::pair<char const*, bool> const cases[] = {{"1", true},   {"TRUE", true}, {"On", true},
+                                                  {" t ", true}, {"yes", false}, {"0", false},
+                                                  {"tr", false}, {"", false}};
     for (auto const& [text, expected] : cases) {
         Properties store;
         store.set(text, "b");
@@ -153,8 +154,9 @@ TEST(PropertiesAccess, BufferAndCharacterReads) {
         char const* buffer;  // after the read, starting as dots; no NUL is written
     };
     Case const cases[] = {
-        {" ab ", 5, true, true, "ab..."},  {" ab ", 5, false, true, " ab ."}, {" ab ", 4, true, false, " ab.."},
-        {"abcdef", 3, true, false, "ab..."}, {"abc", 0, true, false, "....."}, {"abc", -2, true, false, "....."},
+        {" ab ", 5, true, true, "ab..."},  {" ab ", 5, false, true, " ab ."},
+        {" ab ", 4, true, false, " ab.."}, {"abcdef", 3, true, false, "ab..."},
+        {"abc", 0, true, false, "....."},  {"abc", -2, true, false, "....."},
     };
     for (auto const& c : cases) {
         Properties store;
@@ -187,8 +189,8 @@ TEST(PropertiesAccess, StoreThatIsNotReadyFailsReadsSilently) {
     bool flag = true;
     std::vector<std::string> names;
     Properties target;
-    EXPECT_FALSE(store.get(text, "a") || store.get(number, "a") || store.get(flag, "a") || store.get(target, "a") ||
-                 store.contains("a") || store.getNames(names));
+    EXPECT_FALSE(store.get(text, "a") || store.get(number, "a") || store.get(flag, "a") ||
+                 store.get(target, "a") || store.contains("a") || store.getNames(names));
     EXPECT_EQ(0, store.getNumberOfPairs());
     EXPECT_EQ("kept", text);
     EXPECT_EQ(5, number);
@@ -198,7 +200,8 @@ TEST(PropertiesAccess, StoreThatIsNotReadyFailsReadsSilently) {
 
 TEST(PropertiesAccess, GroupCopyTakesNamesUnderThePrefix) {
     Properties store;
-    store.readText("chip0.clock = 5\nchip0 = x\nchip01.x = 1\nchip0. = e\nchip0.list[;] = a;b\nchip0.a.b = 2");
+    store.readText(
+        "chip0.clock = 5\nchip0 = x\nchip01.x = 1\nchip0. = e\nchip0.list[;] = a;b\nchip0.a.b = 2");
     Properties target;
     target.set("old", "clock");
     EXPECT_TRUE(store.get(target, "chip0"));
@@ -207,7 +210,8 @@ TEST(PropertiesAccess, GroupCopyTakesNamesUnderThePrefix) {
     EXPECT_EQ("a.b= 2\nclock= 5\nlist[;]= a;b\n", text);
     std::map<std::string, std::string> map{{"clock", "old"}, {"other", "o"}};
     EXPECT_TRUE(store.get(map, "chip0"));
-    EXPECT_EQ((std::map<std::string, std::string>{{"a.b", " 2"}, {"clock", " 5"}, {"list", " a;b"}, {"other", "o"}}),
+    EXPECT_EQ((std::map<std::string, std::string>{
+                  {"a.b", " 2"}, {"clock", " 5"}, {"list", " a;b"}, {"other", "o"}}),
               map);
 
     std::pair<char const*, char const*> const prefixes[] = {{nullptr, "A common prefix must be given."},
@@ -248,11 +252,12 @@ TEST(PropertiesAccess, TextOutputAndDisplay) {
     std::ostringstream shown;
     store.display(shown);
     broken.display(shown);
-    EXPECT_EQ("File 'No file name given' is ready\ncolours[,]: ' red'\nn: ' 1'\n"
-              "Error message: 'No file name given'\n"
-              "File 'String buffer' is not ready\na: ' 1'\n"
-              "Error message: 'Syntax error at line number 2 in file: String buffer\n\t'b''\n",
-              shown.str());
+    EXPECT_EQ(
+        "File 'No file name given' is ready\ncolours[,]: ' red'\nn: ' 1'\n"
+        "Error message: 'No file name given'\n"
+        "File 'String buffer' is not ready\na: ' 1'\n"
+        "Error message: 'Syntax error at line number 2 in file: String buffer\n\t'b''\n",
+        shown.str());
 }
 
 }  // namespace

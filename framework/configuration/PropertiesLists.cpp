@@ -9,7 +9,9 @@ namespace {
 char const ARRAY_TOO_SMALL[] = "Array not big enough for all values.";
 char const NO_DELIMITER_OR_VALUE[] = "The delimiter or value is null.";
 
-std::string nameOf(char const* name) { return name ? std::string(name) : std::string(); }
+std::string nameOf(char const* name) {
+    return name ? std::string(name) : std::string();
+}
 
 // How each kind of element is converted and what a failed conversion says.
 struct StringElement {
@@ -128,16 +130,20 @@ bool Properties::getDoubleVector(std::vector<double>& values, char const* name) 
     return forEachElement(name, false, converting<DoubleElement>(m_last_error, appendTo(values)));
 }
 
-bool Properties::getStringArray(std::string* values, unsigned int capacity, char const* name, unsigned int& count) {
+bool Properties::getStringArray(std::string* values, unsigned int capacity, char const* name,
+                                unsigned int& count) {
     return forEachElement(name, false,
                           converting<StringElement>(m_last_error, storeInto(values, capacity, count)));
 }
 
-bool Properties::getInt64Array(long long* values, unsigned int capacity, char const* name, unsigned int& count) {
-    return forEachElement(name, false, converting<Int64Element>(m_last_error, storeInto(values, capacity, count)));
+bool Properties::getInt64Array(long long* values, unsigned int capacity, char const* name,
+                               unsigned int& count) {
+    return forEachElement(name, false,
+                          converting<Int64Element>(m_last_error, storeInto(values, capacity, count)));
 }
 
-bool Properties::getDoubleArray(double* values, unsigned int capacity, char const* name, unsigned int& count) {
+bool Properties::getDoubleArray(double* values, unsigned int capacity, char const* name,
+                                unsigned int& count) {
     return forEachElement(name, false,
                           converting<DoubleElement>(m_last_error, storeInto(values, capacity, count)));
 }

@@ -41,7 +41,8 @@ private:
 class TextFile {
 public:
     explicit TextFile(std::string const& text)
-        : m_path(::testing::TempDir() + "qx_properties_" + std::to_string(getpid()) + "_" + std::to_string(++s_count)) {
+        : m_path(::testing::TempDir() + "qx_properties_" + std::to_string(getpid()) + "_" +
+                 std::to_string(++s_count)) {
         std::ofstream(m_path, std::ios::binary) << text;
     }
     ~TextFile() { std::remove(m_path.c_str()); }
@@ -106,9 +107,12 @@ char const s_worked_example[] =
     "banner = first \\\n"
     "    second\n";
 
-Pairs const s_worked_pairs = {{"banner", " first      second"}, {"colours", " red, green ,blue"},
-                              {"search.path", " /opt/a:/opt/b"},   {"tool.count", "3"},
-                              {"tool.name", " demo"},              {"work.dir", " /home/u/work"}};
+Pairs const s_worked_pairs = {{"banner", " first      second"},
+                              {"colours", " red, green ,blue"},
+                              {"search.path", " /opt/a:/opt/b"},
+                              {"tool.count", "3"},
+                              {"tool.name", " demo"},
+                              {"work.dir", " /home/u/work"}};
 
 TEST(PropertiesReader, WorkedExampleLineByLine) {
     ScopedVariable home("HOME", std::string("/home/u"));
@@ -122,8 +126,8 @@ TEST(PropertiesReader, WorkedExampleLineByLine) {
         char const* delimiter;
         std::vector<std::string> elements;
     };
-    for (List const& list : {List{"search.path", ":", {"/opt/a", "/opt/b"}},
-                             List{"colours", ",", {"red", " green ", "blue"}}}) {
+    for (List const& list :
+         {List{"search.path", ":", {"/opt/a", "/opt/b"}}, List{"colours", ",", {"red", " green ", "blue"}}}) {
         std::string delimiter;
         std::vector<std::string> elements;
         EXPECT_TRUE(store.getDelimiter(delimiter, list.name));
@@ -169,7 +173,9 @@ struct ReadCase {
     std::string error;
 };
 
-void PrintTo(ReadCase const& c, std::ostream* os) { *os << c.label; }
+void PrintTo(ReadCase const& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class PropertiesTextFormat : public ::testing::TestWithParam<ReadCase> {};
 
@@ -192,32 +198,64 @@ INSTANTIATE_TEST_SUITE_P(
     Lines, PropertiesTextFormat,
     ::testing::Values(
         ReadCase{"FurtherDividersBelongToValue", "a==b", true, {{"a", "=b"}}, {}, ""},
-        ReadCase{"DividerFirstStops", "x=1\n=b\ny=2", false, {{"x", "1"}}, {}, s_syntax + "2" + s_at + "'=b'"},
-        ReadCase{"NoDividerStops", "x=1\n  just text \t\ny=2", false, {{"x", "1"}}, {},
+        ReadCase{
+            "DividerFirstStops", "x=1\n=b\ny=2", false, {{"x", "1"}}, {}, s_syntax + "2" + s_at + "'=b'"},
+        ReadCase{"NoDividerStops",
+                 "x=1\n  just text \t\ny=2",
+                 false,
+                 {{"x", "1"}},
+                 {},
                  s_syntax + "2" + s_at + "'just text'"},
         ReadCase{"NoTrailingComment", "key = value # note", true, {{"key", " value # note"}}, {}, ""},
         ReadCase{"IndentedCommentAndBlankName", " # a = b\n my key\t= v ", true, {{"my key", " v"}}, {}, ""},
-        ReadCase{"BlankBeforeBracketStaysInName", "list [;] = x;y", true, {{"list ", " x;y"}}, {"list ", ";"}, ""},
+        ReadCase{
+            "BlankBeforeBracketStaysInName", "list [;] = x;y", true, {{"list ", " x;y"}}, {"list ", ";"}, ""},
         ReadCase{"EmptyBracketsMeanComma", "c[] = a", true, {{"c", " a"}}, {"c", ","}, ""},
         ReadCase{"LastBracketOpensDelimiter", "c[x][ ;; ] = a", true, {{"c[x]", " a"}}, {"c[x]", " ;; "}, ""},
         ReadCase{"ClosingWithoutOpening", "a] = 1", false, {}, {}, s_syntax + "1" + s_at + s_brackets},
-        ReadCase{"OpeningBracketFirst", "ok=1\n[;] = 1", false, {{"ok", "1"}}, {}, s_syntax + "2" + s_at + s_brackets},
+        ReadCase{"OpeningBracketFirst",
+                 "ok=1\n[;] = 1",
+                 false,
+                 {{"ok", "1"}},
+                 {},
+                 s_syntax + "2" + s_at + s_brackets},
         ReadCase{"BracketsInsideOrdinaryName", "a[;]x = 1", true, {{"a[;]x", " 1"}}, {"a[;]x", "<none>"}, ""},
-        ReadCase{"DuplicateKeepsFirstAndGoesOn", "a=1\n\n#\na=2\nb=3", true, {{"a", "1"}, {"b", "3"}}, {},
+        ReadCase{"DuplicateKeepsFirstAndGoesOn",
+                 "a=1\n\n#\na=2\nb=3",
+                 true,
+                 {{"a", "1"}, {"b", "3"}},
+                 {},
                  s_syntax + "4" + s_at + "Warning: Property a already exists"},
-        ReadCase{"RepeatedListLineChangesDelimiterOnly", "l[;] = a;b\nl[:] = c", true, {{"l", " a;b"}}, {"l", ":"},
+        ReadCase{"RepeatedListLineChangesDelimiterOnly",
+                 "l[;] = a;b\nl[:] = c",
+                 true,
+                 {{"l", " a;b"}},
+                 {"l", ":"},
                  s_syntax + "2" + s_at + "Warning: Property l already exists"},
-        ReadCase{"EmptyValueStoredAndGoesOn", "a =  \t\nb=1", true, {{"a", ""}, {"b", "1"}}, {},
+        ReadCase{"EmptyValueStoredAndGoesOn",
+                 "a =  \t\nb=1",
+                 true,
+                 {{"a", ""}, {"b", "1"}},
+                 {},
                  s_syntax + "1" + s_at + "Warning: Property a has empty value"},
         ReadCase{"CarriageReturnLineEnds", "a = 1\r\nb = 2\r\n", true, {{"a", " 1"}, {"b", " 2"}}, {}, ""},
         ReadCase{"ContinuationKeepsLeadingBlanks", "a = 1\\\n2 \\\n  3", true, {{"a", " 1 2    3"}}, {}, ""},
-        ReadCase{"BackslashCarriageReturnDoesNotContinue", "a = x\\\r\nb = 2", true, {{"a", " x\\"}, {"b", " 2"}},
-                 {}, ""},
+        ReadCase{"BackslashCarriageReturnDoesNotContinue",
+                 "a = x\\\r\nb = 2",
+                 true,
+                 {{"a", " x\\"}, {"b", " 2"}},
+                 {},
+                 ""},
         ReadCase{"LoneBackslashDoesNotContinue", "\\\nx=1", false, {}, {}, s_syntax + "1" + s_at + "'\\'"},
-        ReadCase{"ErrorReportsLastPhysicalLine", "\n# c\nsome \\\n text \\\n here\nx=1", false, {}, {},
+        ReadCase{"ErrorReportsLastPhysicalLine",
+                 "\n# c\nsome \\\n text \\\n here\nx=1",
+                 false,
+                 {},
+                 {},
                  s_syntax + "5" + s_at + "'some   text   here'"},
         ReadCase{"CommentSwallowsContinuedLine", "# c \\\nx=1\ny=2", true, {{"y", "2"}}, {}, ""},
-        ReadCase{"ReadingStopsAtNul", std::string("a=1\nb=2\0c=3\n", 12), true, {{"a", "1"}, {"b", "2"}}, {}, ""}),
+        ReadCase{
+            "ReadingStopsAtNul", std::string("a=1\nb=2\0c=3\n", 12), true, {{"a", "1"}, {"b", "2"}}, {}, ""}),
     [](::testing::TestParamInfo<ReadCase> const& info) { return std::string(info.param.label); });
 
 TEST(PropertiesReader, EnvironmentReferences) {
@@ -254,7 +292,8 @@ TEST(PropertiesReader, SourcesAndTheirFailures) {
     EXPECT_FALSE(fromEmpty.getLastErrorMessage(message));
     EXPECT_EQ("", message);
 
-    for (std::string const& unreadable : {::testing::TempDir() + "qx_properties_missing", ::testing::TempDir()}) {
+    for (std::string const& unreadable :
+         {::testing::TempDir() + "qx_properties_missing", ::testing::TempDir()}) {
         Properties store(unreadable.c_str());
         EXPECT_FALSE(store.isReady());
         EXPECT_EQ("Failed to read from " + unreadable, lastError(store));
@@ -266,7 +305,8 @@ TEST(PropertiesReader, SourcesAndTheirFailures) {
     TextFile file("x = 2\ny = 3");
     EXPECT_TRUE(store.addPropertiesFromFile(file.path(), true));
     EXPECT_EQ((Pairs{{"l", " a;b"}, {"x", " 1"}, {"y", " 3"}}), pairsOf(store));
-    EXPECT_EQ(s_syntax + "1 in file: " + file.path() + "\n\tWarning: Property x already exists", lastError(store));
+    EXPECT_EQ(s_syntax + "1 in file: " + file.path() + "\n\tWarning: Property x already exists",
+              lastError(store));
     EXPECT_TRUE(store.addPropertiesFromString("z = 4", false));
     EXPECT_EQ((Pairs{{"z", " 4"}}), pairsOf(store));
     std::string delimiter;
@@ -298,8 +338,10 @@ TEST(PropertiesReader, ReadingIsBoundedByLineAndTextLength) {
         SCOPED_TRACE(c.name);
         Properties store;
         bool const read = store.addPropertiesFromString(c.text, true);
-        if (c.error.empty()) EXPECT_TRUE(read) << lastError(store);
-        else EXPECT_EQ(c.error, lastError(store));
+        if (c.error.empty())
+            EXPECT_TRUE(read) << lastError(store);
+        else
+            EXPECT_EQ(c.error, lastError(store));
     }
 
     struct Endless {

@@ -57,8 +57,7 @@ bool CommandOptions::extractSection(std::string const& section, Properties& targ
     for (std::string const& name : collected) {
         std::string value;
         sectionValues.get(value, name, false);
-        setWithDelimiter(target, value, name.substr(prefix.size()),
-                         storeDelimiter(sectionValues, name));
+        setWithDelimiter(target, value, name.substr(prefix.size()), storeDelimiter(sectionValues, name));
     }
     return true;
 }
@@ -69,8 +68,8 @@ std::vector<std::string> CommandOptions::collectSectionNames(std::string const& 
     // configuration is not scanned once per section.
     std::vector<std::string> names;
     std::unordered_set<std::string> seen;
-    for (Properties* store : {m_system_properties.get(), m_user_properties.get(),
-                              m_command_line_properties.get()}) {
+    for (Properties* store :
+         {m_system_properties.get(), m_user_properties.get(), m_command_line_properties.get()}) {
         std::vector<std::string> storeNames;
         if (!store || !store->getNamesWithPrefix(prefix, storeNames)) continue;
         for (std::string& name : storeNames) {
@@ -81,8 +80,8 @@ std::vector<std::string> CommandOptions::collectSectionNames(std::string const& 
 }
 
 void CommandOptions::extractAllProperties(Properties& target) {
-    for (Properties* store : {m_system_properties.get(), m_user_properties.get(),
-                              m_command_line_properties.get()}) {
+    for (Properties* store :
+         {m_system_properties.get(), m_user_properties.get(), m_command_line_properties.get()}) {
         std::vector<std::string> names;
         if (!store || !store->getNames(names)) continue;
         for (std::string const& name : names) {

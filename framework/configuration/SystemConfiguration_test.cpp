@@ -34,17 +34,20 @@ TEST(ConfigurationFileSearch, UseconfigThenQxpathWithTheHomeFileLayeredOver) {
         std::string const given = dir.write("given.cfg", "which = given\n");
         dir.write("a/target_device.cfg", "which = qxpath\n");
         dir.write("home/target_device.cfg", "which = home\nhomeonly = yes\n");
-        EXPECT_EXIT(runInChild(dir, [&] {
-                        if (c.qxpath) setenv("QXPATH", (dir.path("empty") + ":" + dir.path("a")).c_str(), 1);
-                        if (c.home) setenv("HOME", dir.path("home").c_str(), 1);
-                        Argv args = c.useconfig ? Argv{"tool", "--useconfig", given.c_str()} : Argv{"tool"};
-                        CommandOptions& options =
-                            *CommandOptions::makeCommandOptions(args.argc(), args.argv(), nullptr, nullptr);
-                        std::string which, homeOnly;
-                        options.get(which, "which");
-                        std::cout << which << " homeonly=" << options.get(homeOnly, "homeonly") << "\n";
-                    }),
-                    ExitedWithCode(0), "");
+        EXPECT_EXIT(
+            runInChild(
+                dir,
+                [&] {
+                    if (c.qxpath) setenv("QXPATH", (dir.path("empty") + ":" + dir.path("a")).c_str(), 1);
+                    if (c.home) setenv("HOME", dir.path("home").c_str(), 1);
+                    Argv args = c.useconfig ? Argv{"tool", "--useconfig", given.c_str()} : Argv{"tool"};
+                    CommandOptions& options =
+                        *CommandOptions::makeCommandOptions(args.argc(), args.argv(), nullptr, nullptr);
+                    std::string which, homeOnly;
+                    options.get(which, "which");
+                    std::cout << which << " homeonly=" << options.get(homeOnly, "homeonly") << "\n";
+                }),
+            ExitedWithCode(0), "");
         EXPECT_EQ(dir.out(), c.expected);
         EXPECT_EQ(dir.err(), "");
     }
@@ -71,11 +74,13 @@ TEST(ConfigurationFileSearch, UnusableSystemConfigurationIsReportedAndEndsWithSt
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EXIT(runInChild(dir, [&] {
-                        Argv args = c.useconfig ? Argv{"tool", "--useconfig", c.useconfig} : Argv{"tool"};
-                        CommandOptions::makeCommandOptions(args.argc(), args.argv(), nullptr, nullptr);
-                    }),
-                    ExitedWithCode(1), "");
+        EXPECT_EXIT(
+            runInChild(dir,
+                       [&] {
+                           Argv args = c.useconfig ? Argv{"tool", "--useconfig", c.useconfig} : Argv{"tool"};
+                           CommandOptions::makeCommandOptions(args.argc(), args.argv(), nullptr, nullptr);
+                       }),
+            ExitedWithCode(1), "");
         EXPECT_EQ(dir.err(), c.errors);
         EXPECT_EQ(dir.out(), k_advice);
     }
@@ -95,36 +100,60 @@ TEST(SystemPrefix, ChipAndNodeNamesFollowTheCurrentIDs) {
     } const cases[] = {
         {"worked example", worked, {"tool"}, "1 system.chip1.core0.\n", ""},
         {"chip from the command line", worked, {"tool", "--chip-id", "4"}, "1 system.chip0.core9.\n", ""},
-        {"last equal ID wins", "chip-id = 1\nnode-id = 0\nsystem.chip-ids = 1,1\nsystem.chips = chip0,chip1\n"
-                               "system.chip1.node-ids = 0\nsystem.chip1.nodes = n\n",
-         {"tool"}, "1 system.chip1.n.\n", ""},
-        {"pieces are not trimmed", "chip-id = 1\nsystem.chip-ids = 0, 1\n", {"tool"}, "0 system.\n",
+        {"last equal ID wins",
+         "chip-id = 1\nnode-id = 0\nsystem.chip-ids = 1,1\nsystem.chips = chip0,chip1\n"
+         "system.chip1.node-ids = 0\nsystem.chip1.nodes = n\n",
+         {"tool"},
+         "1 system.chip1.n.\n",
+         ""},
+        {"pieces are not trimmed",
+         "chip-id = 1\nsystem.chip-ids = 0, 1\n",
+         {"tool"},
+         "0 system.\n",
          "Could not find the current system.chip-ids value for 1\n"},
-        {"no current chip", "system.chip-ids = 0\n", {"tool"}, "0 system.\n",
+        {"no current chip",
+         "system.chip-ids = 0\n",
+         {"tool"},
+         "0 system.\n",
          "Could not find the current chip-id value\n"},
-        {"no chip IDs", "chip-id = 0\n", {"tool"}, "0 system.\n", "Could not find the current system.chip-ids value\n"},
-        {"no chip names", "chip-id = 0\nsystem.chip-ids = 0\n", {"tool"}, "0 system.\n",
+        {"no chip IDs",
+         "chip-id = 0\n",
+         {"tool"},
+         "0 system.\n",
+         "Could not find the current system.chip-ids value\n"},
+        {"no chip names",
+         "chip-id = 0\nsystem.chip-ids = 0\n",
+         {"tool"},
+         "0 system.\n",
          "Could not find the current system.chips value for 0\n"},
-        {"names shorter than IDs", "chip-id = 1\nsystem.chip-ids = 0,1\nsystem.chips = chip0\n", {"tool"},
-         "0 system..\n", "Could not find the current node-id value\n"},
-        {"node not listed", "chip-id = 0\nnode-id = 2\nsystem.chip-ids = 0\nsystem.chips = c\n"
-                            "system.c.node-ids = 0\nsystem.c.nodes = n\n",
-         {"tool"}, "0 system.c.\n", "Could not find the current system.c.node-ids value for 2\n"},
+        {"names shorter than IDs",
+         "chip-id = 1\nsystem.chip-ids = 0,1\nsystem.chips = chip0\n",
+         {"tool"},
+         "0 system..\n",
+         "Could not find the current node-id value\n"},
+        {"node not listed",
+         "chip-id = 0\nnode-id = 2\nsystem.chip-ids = 0\nsystem.chips = c\n"
+         "system.c.node-ids = 0\nsystem.c.nodes = n\n",
+         {"tool"},
+         "0 system.c.\n",
+         "Could not find the current system.c.node-ids value for 2\n"},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
         ScratchDir dir;
         dir.write("target_device.cfg", c.config);
-        EXPECT_EXIT(runInChild(dir, [&] {
-                        Argv args(c.arguments);
-                        std::vector<Options**> lists{CommandOptions::s_arch_config_command_line_args};
-                        CommandOptions& options =
-                            *CommandOptions::makeCommandOptions(args.argc(), args.argv(), &lists, nullptr);
-                        std::string prefix;
-                        bool made = options.makeSystemPrefix(prefix);
-                        std::cout << made << " " << prefix << "\n";
-                    }),
-                    ExitedWithCode(0), "");
+        EXPECT_EXIT(
+            runInChild(dir,
+                       [&] {
+                           Argv args(c.arguments);
+                           std::vector<Options**> lists{CommandOptions::s_arch_config_command_line_args};
+                           CommandOptions& options =
+                               *CommandOptions::makeCommandOptions(args.argc(), args.argv(), &lists, nullptr);
+                           std::string prefix;
+                           bool made = options.makeSystemPrefix(prefix);
+                           std::cout << made << " " << prefix << "\n";
+                       }),
+            ExitedWithCode(0), "");
         EXPECT_EQ(dir.out(), c.prefix);
         EXPECT_EQ(dir.err(), c.errors);
     }
@@ -133,14 +162,16 @@ TEST(SystemPrefix, ChipAndNodeNamesFollowTheCurrentIDs) {
 TEST(SystemPrefix, GetWithSystemPrefixReadsTheCurrentNodesKey) {
     ScratchDir dir;
     dir.write("target_device.cfg", k_small_system + "system.chip0.core0.size = 64\n");
-    EXPECT_EXIT(runInChild(dir, [&] {
-                    CommandOptions& options = *CommandOptions::getCommandOptions();
-                    std::string value = "untouched";
-                    std::cout << options.getWithSystemPrefix(value, "") << options.getWithSystemPrefix(value, nullptr)
-                              << " " << value << "\n";
-                    std::cout << options.getWithSystemPrefix(value, "size") << " " << value << "\n";
-                }),
-                ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        runInChild(dir,
+                   [&] {
+                       CommandOptions& options = *CommandOptions::getCommandOptions();
+                       std::string value = "untouched";
+                       std::cout << options.getWithSystemPrefix(value, "")
+                                 << options.getWithSystemPrefix(value, nullptr) << " " << value << "\n";
+                       std::cout << options.getWithSystemPrefix(value, "size") << " " << value << "\n";
+                   }),
+        ExitedWithCode(0), "");
     EXPECT_EQ(dir.out(), "00 untouched\n1 64\n");
     EXPECT_EQ(dir.err(), "");
 }
@@ -153,19 +184,20 @@ TEST(SystemPrefix, IndexAndIndexedValueSkipEmptyPieces) {
         int position;
         char const* value;
     } const cases[] = {
-        {"", "a", -1, 0, ""},       {"a,b,c", "c", 2, 1, "b"}, {",a,,b,", "b", 1, 1, "b"},
-        {"b,a,b", "b", 2, 3, ""},   {"a,b", "B", -1, -1, ""}, {"a, b", "b", -1, 1, " b"},
+        {"", "a", -1, 0, ""},     {"a,b,c", "c", 2, 1, "b"}, {",a,,b,", "b", 1, 1, "b"},
+        {"b,a,b", "b", 2, 3, ""}, {"a,b", "B", -1, -1, ""},  {"a, b", "b", -1, 1, " b"},
     };
     ScratchDir dir;
     dir.write("target_device.cfg", "");
-    EXPECT_EXIT(runInChild(dir, [&] {
-                    CommandOptions& options = *CommandOptions::getCommandOptions();
-                    for (Case const& c : cases) {
-                        std::string list = c.list, item = c.item;
-                        std::cout << options.getIndex(list, item) << "[" << options.getIndexedValue(list, c.position)
-                                  << "]\n";
-                    }
-                }),
+    EXPECT_EXIT(runInChild(dir,
+                           [&] {
+                               CommandOptions& options = *CommandOptions::getCommandOptions();
+                               for (Case const& c : cases) {
+                                   std::string list = c.list, item = c.item;
+                                   std::cout << options.getIndex(list, item) << "["
+                                             << options.getIndexedValue(list, c.position) << "]\n";
+                               }
+                           }),
                 ExitedWithCode(0), "");
     std::string expected;
     for (Case const& c : cases) expected += std::to_string(c.index) + "[" + c.value + "]\n";

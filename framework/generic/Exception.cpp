@@ -15,6 +15,8 @@ Exception::Exception(std::string const& message) : m_message(message), m_excepti
 
 Exception::Exception(Exception const& other) = default;
 
-std::string Exception::toString() const { return m_exception_name + ": " + m_message; }
+std::string Exception::toString() const {
+    return m_exception_name + ": " + m_message;
+}
 
 }  // namespace Generic

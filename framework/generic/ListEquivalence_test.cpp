@@ -9,9 +9,12 @@ TEST(ListEquivalence, SameElementsSameNumberOfTimesInAnyOrder) {
         std::vector<std::string> a, b;
         bool equivalent;
     } cases[] = {
-        {{"a", "b", "b"}, {"b", "a", "b"}, true}, {{"a", "b"}, {"a", "b", "b"}, false},
-        {{"a", "a", "b"}, {"a", "b", "b"}, false}, {{}, {}, true},
-        {{"A"}, {"a"}, false},                     {{"\xff", "a"}, {"a", "\xff"}, true},
+        {{"a", "b", "b"}, {"b", "a", "b"}, true},
+        {{"a", "b"}, {"a", "b", "b"}, false},
+        {{"a", "a", "b"}, {"a", "b", "b"}, false},
+        {{}, {}, true},
+        {{"A"}, {"a"}, false},
+        {{"\xff", "a"}, {"a", "\xff"}, true},
     };
     for (Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.a) + " vs " + testing::PrintToString(c.b));

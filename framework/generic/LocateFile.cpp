@@ -14,7 +14,9 @@ namespace {
 
 std::size_t const s_max_name_length = 1024;
 
-bool isEmpty(char const* text) { return text == nullptr || text[0] == '\0'; }
+bool isEmpty(char const* text) {
+    return text == nullptr || text[0] == '\0';
+}
 
 std::string nameText(char const* name, int nameLength) {
     if (name == nullptr) return "";
@@ -23,7 +25,9 @@ std::string nameText(char const* name, int nameLength) {
 }
 
 // Names with a directory or drive part are never put under other directories.
-bool isPlainName(std::string const& name) { return name.find_first_of(":/\\") == std::string::npos; }
+bool isPlainName(std::string const& name) {
+    return name.find_first_of(":/\\") == std::string::npos;
+}
 
 // Runs through every pass once; the search then starts again from the first.
 int countPassesWithExtension(LocateFileCriteria& criteria) {
@@ -77,7 +81,8 @@ bool canRead(std::string const& path) {
 // buffer.
 class Search {
 public:
-    Search(char* buffer, int bufferSize) : m_buffer(buffer), m_buffer_size(static_cast<std::size_t>(bufferSize)) {}
+    Search(char* buffer, int bufferSize)
+        : m_buffer(buffer), m_buffer_size(static_cast<std::size_t>(bufferSize)) {}
 
     int length() const { return m_length; }
 
@@ -112,8 +117,8 @@ private:
     int m_length = 0;
 };
 
-void searchPasses(Search& search, LocateFileCriteria* criteria, std::string const& name, char const* searchPath,
-                  int* resultLength) {
+void searchPasses(Search& search, LocateFileCriteria* criteria, std::string const& name,
+                  char const* searchPath, int* resultLength) {
     bool const plainName = isPlainName(name);
     bool active = criteria != nullptr && criteria->toFirst();
     for (;;) {

@@ -17,8 +17,12 @@ bool SingleSetOfFileCriteria::toNext() {
     return true;
 }
 
-char const* SingleSetOfFileCriteria::extension() { return m_current ? m_extension : nullptr; }
+char const* SingleSetOfFileCriteria::extension() {
+    return m_current ? m_extension : nullptr;
+}
 
-char const* SingleSetOfFileCriteria::pathEnvVar() { return m_current ? m_path_env_var : nullptr; }
+char const* SingleSetOfFileCriteria::pathEnvVar() {
+    return m_current ? m_path_env_var : nullptr;
+}
 
 }  // namespace Generic

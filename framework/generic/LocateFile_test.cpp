@@ -49,7 +49,8 @@ public:
 
     // "~" stands for the root, so that cases can name paths in the tree.
     std::string expand(std::string text) const {
-        for (std::size_t at = text.find('~'); at != std::string::npos; at = text.find('~', at + m_root.size())) {
+        for (std::size_t at = text.find('~'); at != std::string::npos;
+             at = text.find('~', at + m_root.size())) {
             text.replace(at, 1, m_root);
         }
         return text;
@@ -105,7 +106,8 @@ struct Result {
 Result locate(char const* name, char const* searchPath, char const* extension, int bufferSize = 2046) {
     std::vector<char> buffer(static_cast<std::size_t>(bufferSize), 'X');
     int length = -1;
-    bool valid = Generic::locateFile(buffer.data(), bufferSize, name, -1, searchPath, s_variable, extension, &length);
+    bool valid =
+        Generic::locateFile(buffer.data(), bufferSize, name, -1, searchPath, s_variable, extension, &length);
     EXPECT_EQ(static_cast<int>(std::strlen(buffer.data())), length) << name;
     return {valid, buffer.data()};
 }
@@ -173,7 +175,8 @@ TEST(LocateFile, SearchesDirectoriesThenTheNameAlone) {
         Tree tree;
         for (auto const& entry : c.entries) tree.add(entry);
         ScopedWorkingDirectory inTree(tree.root());
-        ScopedVariable variable(s_variable, c.variable == nullptr ? nullptr : tree.expand(c.variable).c_str());
+        ScopedVariable variable(s_variable,
+                                c.variable == nullptr ? nullptr : tree.expand(c.variable).c_str());
         std::string const searchPath = tree.expand(c.searchPath == nullptr ? "" : c.searchPath);
         Result result = locate(c.name, c.searchPath == nullptr ? nullptr : searchPath.c_str(), c.extension);
         EXPECT_TRUE(result.valid);
@@ -212,11 +215,16 @@ TEST(LocateFile, RejectsInvalidArguments) {
         char const* found;
     };
     Case const cases[] = {
-        {nullptr, 64, "n", -1, false, ""},   {storage, 0, "n", -1, false, ""},
-        {storage, -1, "n", -1, false, ""},   {storage, 64, "", -1, false, ""},
-        {storage, 64, nullptr, -1, false, ""}, {storage, 64, "n", 0, false, ""},
-        {storage, 64, tooLong.c_str(), -1, false, ""}, {storage, 64, longest.c_str(), -1, true, ""},
-        {storage, 64, "nXYZ", 1, true, "n"}, {storage, 64, "n", 30, true, "n"},
+        {nullptr, 64, "n", -1, false, ""},
+        {storage, 0, "n", -1, false, ""},
+        {storage, -1, "n", -1, false, ""},
+        {storage, 64, "", -1, false, ""},
+        {storage, 64, nullptr, -1, false, ""},
+        {storage, 64, "n", 0, false, ""},
+        {storage, 64, tooLong.c_str(), -1, false, ""},
+        {storage, 64, longest.c_str(), -1, true, ""},
+        {storage, 64, "nXYZ", 1, true, "n"},
+        {storage, 64, "n", 30, true, "n"},
     };
     int row = 0;
     for (auto const& c : cases) {
@@ -246,7 +254,8 @@ TEST(LocateFile, CandidateLongerThanTheBufferIsSkipped) {
     EXPECT_TRUE(Generic::locateFile(buffer.data(), fits - 1, "n", -1, nullptr, s_variable, nullptr, &length));
     EXPECT_EQ(0, length);
     EXPECT_EQ('\0', buffer[0]);
-    for (std::size_t k = static_cast<std::size_t>(fits - 1); k < buffer.size(); ++k) ASSERT_EQ('X', buffer[k]);
+    for (std::size_t k = static_cast<std::size_t>(fits - 1); k < buffer.size(); ++k)
+        ASSERT_EQ('X', buffer[k]);
 }
 
 TEST(LocateFile, WalksEveryPassAndReportsTheFind) {
@@ -283,7 +292,8 @@ TEST(LocateFile, WithoutCriteriaOnlyTheNameItselfIsTried) {
     ScopedWorkingDirectory inTree(tree.root());
     char buffer[64];
     int length = -1;
-    EXPECT_TRUE(Generic::locateFile(buffer, sizeof buffer, nullptr, "n", -1, tree.path("A").c_str(), &length));
+    EXPECT_TRUE(
+        Generic::locateFile(buffer, sizeof buffer, nullptr, "n", -1, tree.path("A").c_str(), &length));
     EXPECT_EQ(0, length);
     EXPECT_STREQ("", buffer);
 }
@@ -301,6 +311,7 @@ TEST(LocateFile, EmptyDirectoryEntryIsNotTheRootDirectory) {
     tree.add("A/" + rootFile);
     for (char const* variable : {"::~/A", "~/B::~/A"}) {
         ScopedVariable path(s_variable, tree.expand(variable).c_str());
-        EXPECT_EQ("~/A/" + rootFile, tree.abbreviate(locate(rootFile.c_str(), nullptr, nullptr).path)) << variable;
+        EXPECT_EQ("~/A/" + rootFile, tree.abbreviate(locate(rootFile.c_str(), nullptr, nullptr).path))
+            << variable;
     }
 }

@@ -21,9 +21,8 @@ int s_library_ref_count = 0;
 
 // A symbol from dlsym is an object pointer; POSIX guarantees that it can
 // be converted to the function pointer type of the slot.
-#define QXAPI_SLOT_ROW(slot, entry, exported)                                          \
-    {entry, exported,                                                                  \
-     [](void* symbol) { slot = reinterpret_cast<decltype(slot)>(symbol); },            \
+#define QXAPI_SLOT_ROW(slot, entry, exported)                                                \
+    {entry, exported, [](void* symbol) { slot = reinterpret_cast<decltype(slot)>(symbol); }, \
      []() { return reinterpret_cast<void*>(slot); }},
 
 SlotEntry const s_public_slots[] = {
@@ -62,10 +61,17 @@ char const* const s_debugger_dll_name = "liborvald_lib_debugger.so";
 char const* chooseLibrary(int load_mode) {
     char const* file = nullptr;
     switch (load_mode) {
-        case QXAPI_LOAD_DIRECT: file = s_direct_dll_name; break;
-        case QXAPI_LOAD_TRACE: file = s_trace_dll_name; break;
-        case QXAPI_LOAD_DEBUGGER: file = s_debugger_dll_name; break;
-        default: return nullptr;
+        case QXAPI_LOAD_DIRECT:
+            file = s_direct_dll_name;
+            break;
+        case QXAPI_LOAD_TRACE:
+            file = s_trace_dll_name;
+            break;
+        case QXAPI_LOAD_DEBUGGER:
+            file = s_debugger_dll_name;
+            break;
+        default:
+            return nullptr;
     }
     if (std::getenv("QX_QXAPI_TRACE") != nullptr) file = s_trace_dll_name;
     if (std::getenv("QX_QXAPI_DEBUGGER") != nullptr) file = s_debugger_dll_name;

@@ -24,7 +24,7 @@ struct SlotEntry {
     char const* entry_name;   // "QXAPI_connect", "__qxapi_get_loader", ...
     char const* export_name;  // "QXAPI_EXPORT_connect", "__qxapi_export_get_loader", ...
     void (*store)(void* symbol);
-    void* (*load)();          // the slot's current content, for tests
+    void* (*load)();  // the slot's current content, for tests
 };
 
 extern SlotEntry const s_public_slots[];

@@ -27,7 +27,8 @@ using namespace HostApi;
 
 namespace {
 
-char const* const s_file_names[] = {"liborvald_lib_direct.so", "liborvald_lib_trace.so", "liborvald_lib_debugger.so"};
+char const* const s_file_names[] = {"liborvald_lib_direct.so", "liborvald_lib_trace.so",
+                                    "liborvald_lib_debugger.so"};
 
 std::string hostlibDirectory(std::string const& subdirectory = "") {
     std::string directory = QX_TEST_HOSTLIB_DIR;
@@ -192,8 +193,9 @@ TEST_F(BindingTest, ChoosesLibraryByModeThenTraceThenDebuggerVariable) {
     };
     inChild(hostlibDirectory(), [&] {
         for (Case const& c : cases) {
-            SCOPED_TRACE(::testing::Message() << "mode " << c.mode << ", trace " << (c.trace ? c.trace : "unset")
-                                              << ", debugger " << (c.debugger ? c.debugger : "unset"));
+            SCOPED_TRACE(::testing::Message()
+                         << "mode " << c.mode << ", trace " << (c.trace ? c.trace : "unset") << ", debugger "
+                         << (c.debugger ? c.debugger : "unset"));
             setOrUnset("QX_QXAPI_TRACE", c.trace);
             setOrUnset("QX_QXAPI_DEBUGGER", c.debugger);
             ASSERT_EQ(1, loadLibStub(c.mode));
@@ -381,9 +383,9 @@ TEST_F(BindingTest, NewAndDeleteTakeAndGiveBackReferences) {
 
         QXAPI_delete(second);
         expectUnbound();
-        EXPECT_EQ(
-            (std::vector<std::string>{"direct new mode=1", "direct new mode=1", "direct delete", "direct delete"}),
-            log.lines());
+        EXPECT_EQ((std::vector<std::string>{"direct new mode=1", "direct new mode=1", "direct delete",
+                                            "direct delete"}),
+                  log.lines());
     });
 }
 
@@ -436,7 +438,8 @@ TEST_F(BindingTest, EntryPointsForwardArgumentsAndResultsToTheirExports) {
         __qxapi_set_reverse_notify_socket(handle, 3);
         QXAPI_delete(handle);
 
-        for (char const* name : {"QXTEST_FAIL", "QXTEST_FAIL_CODE", "QXTEST_RETURN_VALUE", "QXTEST_ERROR_TEXT"})
+        for (char const* name :
+             {"QXTEST_FAIL", "QXTEST_FAIL_CODE", "QXTEST_RETURN_VALUE", "QXTEST_ERROR_TEXT"})
             unsetenv(name);
         EXPECT_EQ((std::vector<std::string>{
                       "direct new mode=1",

@@ -13,7 +13,9 @@ using namespace HostApi;
 // unchanged, check nothing. Private entry points test their slot first
 // when their guard says so, because they are bound separately.
 #define QXAPI_FORWARD_FORWARD(ret, name, params, args) \
-    extern "C" ret QXAPI_##name params { return s_QXAPI_##name args; }
+    extern "C" ret QXAPI_##name params {               \
+        return s_QXAPI_##name args;                    \
+    }
 #define QXAPI_FORWARD_CUSTOM(ret, name, params, args)
 #define QXAPI_GUARD_VOID(slot) \
     if (slot == nullptr) return;
@@ -22,8 +24,8 @@ using namespace HostApi;
 #define QXAPI_GUARD_NONE(slot)
 
 #define QXAPI_PUBLIC(ret, name, params, args, kind) QXAPI_FORWARD_##kind(ret, name, params, args)
-#define QXAPI_PRIVATE(ret, name, params, args, guard)    \
-    extern "C" ret __qxapi_##name params {              \
+#define QXAPI_PRIVATE(ret, name, params, args, guard)                     \
+    extern "C" ret __qxapi_##name params {                                \
         QXAPI_GUARD_##guard(s__qxapi_##name) return s__qxapi_##name args; \
     }
 #include "qxapi/qxapi_entry_points.def"
@@ -68,7 +70,8 @@ extern "C" int QXAPI_version(QXAPI_handle handle, unsigned int kind, QXAPI_versi
             return 0;
         case 1:
             std::memset(version->text, 0, sizeof version->text);
-            std::strncpy(version->text, Configuration::BuildVersion::s_distribution, sizeof version->text - 1);
+            std::strncpy(version->text, Configuration::BuildVersion::s_distribution,
+                         sizeof version->text - 1);
             splitVersion(version);
             return 0;
         case 2:

@@ -29,7 +29,8 @@ TEST(HostApiVersion, DistributionTextIsZeroFilled) {
     QXAPI_version_record record;
     std::memset(&record, 'x', sizeof record);
     QXAPI_version(nullptr, 1, &record);
-    for (std::size_t i = std::strlen("2.24"); i < sizeof record.text; ++i) ASSERT_EQ('\0', record.text[i]) << i;
+    for (std::size_t i = std::strlen("2.24"); i < sizeof record.text; ++i)
+        ASSERT_EQ('\0', record.text[i]) << i;
 }
 
 TEST(HostApiVersion, LaterKindWithoutLibraryFails) {

@@ -54,14 +54,17 @@ std::unique_ptr<ArchConfig> ArchConfig::createInstance(int chipID, int nodeID) {
     return std::make_unique<ArchConfig>(node->getArchConfigProperties());
 }
 
-ArchConfig::ArchConfig(Properties const& properties) : m_properties(std::make_unique<Properties>(properties)) {
+ArchConfig::ArchConfig(Properties const& properties)
+    : m_properties(std::make_unique<Properties>(properties)) {
     m_valid = initialiseFieldsFromProperties();
     if (!m_valid) throw new Generic::Exception("Could not initialise the ArchConfig object: " + m_error_text);
 }
 
 ArchConfig::~ArchConfig() = default;
 
-bool ArchConfig::initialiseFieldsFromProperties() { return initialiseArchConfigFieldsFromProperties(); }
+bool ArchConfig::initialiseFieldsFromProperties() {
+    return initialiseArchConfigFieldsFromProperties();
+}
 
 // Reads the fields in a fixed order; the first read that fails ends the
 // initialisation with its reason in the error text, and the fields read
@@ -104,7 +107,8 @@ bool ArchConfig::initialiseArchConfigFieldsFromProperties() {
     m_error_text.clear();
     return readUnsigned(processors, std::size(processors)) && readNumberConfiguredPolyProcessors() &&
            readUnsigned(sizes, std::size(sizes)) && readString(CO_L_instruction_set, m_target_iset) &&
-           readUnsigned(instructions, std::size(instructions)) && readPair(CO_L_pio_flush_left, m_pio_flush_left) &&
+           readUnsigned(instructions, std::size(instructions)) &&
+           readPair(CO_L_pio_flush_left, m_pio_flush_left) &&
            readPair(CO_L_pio_flush_right, m_pio_flush_right) && readString(TARGET_NAME_KEY, m_target_name) &&
            readMemoryProximity();
 }
@@ -224,8 +228,12 @@ std::ostream& ArchConfig::display(std::ostream& os) const {
     return os;
 }
 
-unsigned int ArchConfig::getNumberPolyProcessors() const { return m_number_poly_processors; }
-unsigned int ArchConfig::getNumberConfiguredPolyProcessors() const { return m_number_configured_poly_processors; }
+unsigned int ArchConfig::getNumberPolyProcessors() const {
+    return m_number_poly_processors;
+}
+unsigned int ArchConfig::getNumberConfiguredPolyProcessors() const {
+    return m_number_configured_poly_processors;
+}
 
 unsigned int ArchConfig::getMonoMemorySize() const {
     std::cout << "ArchConfig::getMonoMemorySize() is deprecated - use MemoryInfo instead." << '\n';
@@ -237,28 +245,72 @@ unsigned int ArchConfig::getMonoMemoryStart() const {
     return m_mono_memory_start;
 }
 
-unsigned int ArchConfig::getMonoRegisterSize() const { return m_mono_register_size; }
-unsigned int ArchConfig::getPolyMemorySize() const { return m_poly_memory_size; }
-unsigned int ArchConfig::getPolyRegisterSize() const { return m_poly_register_size; }
-unsigned int ArchConfig::getEnableStackSize() const { return m_enable_stack_size; }
-unsigned int ArchConfig::getNumberSemaphores() const { return m_number_semaphores; }
-unsigned int ArchConfig::getNumberThreads() const { return m_number_threads; }
-unsigned int ArchConfig::getMonoAlignment() const { return m_mono_alignment; }
-unsigned int ArchConfig::getPolyAlignment() const { return m_poly_alignment; }
-unsigned int ArchConfig::getNumberPio() const { return m_number_pio; }
-unsigned int ArchConfig::getNumberSio() const { return m_number_sio; }
-unsigned int ArchConfig::getMonoStackSize() const { return m_mono_stack_size; }
-unsigned int ArchConfig::getMonoHeapSize() const { return m_mono_heap_size; }
-unsigned int ArchConfig::getPolyStackSize() const { return m_poly_stack_size; }
-unsigned int ArchConfig::getInstructionSize() const { return m_instruction_size; }
-unsigned int ArchConfig::getRegNaturalAlign() const { return m_register_natural_align; }
-unsigned int ArchConfig::getMemNaturalAlign() const { return m_memory_natural_align; }
-unsigned int ArchConfig::getMonoStackAlignment() const { return m_mono_stack_alignment; }
-unsigned int ArchConfig::getPolyStackAlignment() const { return m_poly_stack_alignment; }
-unsigned int ArchConfig::getGSUAddress() const { return m_gsu_address; }
-Generic::Endianness ArchConfig::getEndianness() const { return m_endianness; }
-std::string const& ArchConfig::getTargetName() const { return m_target_name; }
-std::string const& ArchConfig::getTargetIset() const { return m_target_iset; }
+unsigned int ArchConfig::getMonoRegisterSize() const {
+    return m_mono_register_size;
+}
+unsigned int ArchConfig::getPolyMemorySize() const {
+    return m_poly_memory_size;
+}
+unsigned int ArchConfig::getPolyRegisterSize() const {
+    return m_poly_register_size;
+}
+unsigned int ArchConfig::getEnableStackSize() const {
+    return m_enable_stack_size;
+}
+unsigned int ArchConfig::getNumberSemaphores() const {
+    return m_number_semaphores;
+}
+unsigned int ArchConfig::getNumberThreads() const {
+    return m_number_threads;
+}
+unsigned int ArchConfig::getMonoAlignment() const {
+    return m_mono_alignment;
+}
+unsigned int ArchConfig::getPolyAlignment() const {
+    return m_poly_alignment;
+}
+unsigned int ArchConfig::getNumberPio() const {
+    return m_number_pio;
+}
+unsigned int ArchConfig::getNumberSio() const {
+    return m_number_sio;
+}
+unsigned int ArchConfig::getMonoStackSize() const {
+    return m_mono_stack_size;
+}
+unsigned int ArchConfig::getMonoHeapSize() const {
+    return m_mono_heap_size;
+}
+unsigned int ArchConfig::getPolyStackSize() const {
+    return m_poly_stack_size;
+}
+unsigned int ArchConfig::getInstructionSize() const {
+    return m_instruction_size;
+}
+unsigned int ArchConfig::getRegNaturalAlign() const {
+    return m_register_natural_align;
+}
+unsigned int ArchConfig::getMemNaturalAlign() const {
+    return m_memory_natural_align;
+}
+unsigned int ArchConfig::getMonoStackAlignment() const {
+    return m_mono_stack_alignment;
+}
+unsigned int ArchConfig::getPolyStackAlignment() const {
+    return m_poly_stack_alignment;
+}
+unsigned int ArchConfig::getGSUAddress() const {
+    return m_gsu_address;
+}
+Generic::Endianness ArchConfig::getEndianness() const {
+    return m_endianness;
+}
+std::string const& ArchConfig::getTargetName() const {
+    return m_target_name;
+}
+std::string const& ArchConfig::getTargetIset() const {
+    return m_target_iset;
+}
 
 void ArchConfig::getPioFlushLeft(unsigned int& first, unsigned int& second) const {
     first = m_pio_flush_left[0];
@@ -270,29 +322,75 @@ void ArchConfig::getPioFlushRight(unsigned int& first, unsigned int& second) con
     second = m_pio_flush_right[1];
 }
 
-void ArchConfig::getMemoryProximity(std::vector<int>& out) const { out = m_memory_proximity; }
+void ArchConfig::getMemoryProximity(std::vector<int>& out) const {
+    out = m_memory_proximity;
+}
 
-void ArchConfig::setNumberPolyProcessors(unsigned int value) { m_number_poly_processors = value; }
-void ArchConfig::setNumberConfiguredPolyProcessors(unsigned int value) { m_number_configured_poly_processors = value; }
-void ArchConfig::setMonoMemorySize(unsigned int value) { m_mono_memory_size = value; }
-void ArchConfig::setMonoRegisterSize(unsigned int value) { m_mono_register_size = value; }
-void ArchConfig::setPolyMemorySize(unsigned int value) { m_poly_memory_size = value; }
-void ArchConfig::setPolyRegisterSize(unsigned int value) { m_poly_register_size = value; }
-void ArchConfig::setEnableStackSize(unsigned int value) { m_enable_stack_size = value; }
-void ArchConfig::setNumberSemaphores(unsigned int value) { m_number_semaphores = value; }
-void ArchConfig::setNumberThreads(unsigned int value) { m_number_threads = value; }
-void ArchConfig::setMonoAlignment(unsigned int value) { m_mono_alignment = value; }
-void ArchConfig::setPolyAlignment(unsigned int value) { m_poly_alignment = value; }
-void ArchConfig::setNumberPio(unsigned int value) { m_number_pio = value; }
-void ArchConfig::setNumberSio(unsigned int value) { m_number_sio = value; }
-void ArchConfig::setMonoStackSize(unsigned int value) { m_mono_stack_size = value; }
-void ArchConfig::setMonoHeapSize(unsigned int value) { m_mono_heap_size = value; }
-void ArchConfig::setPolyStackSize(unsigned int value) { m_poly_stack_size = value; }
-void ArchConfig::setRegNaturalAlign(unsigned int value) { m_register_natural_align = value; }
-void ArchConfig::setMemNaturalAlign(unsigned int value) { m_memory_natural_align = value; }
-void ArchConfig::setMonoStackAlignment(unsigned int value) { m_mono_stack_alignment = value; }
-void ArchConfig::setPolyStackAlignment(unsigned int value) { m_poly_stack_alignment = value; }
-void ArchConfig::setGSUAddress(unsigned int value) { m_gsu_address = value; }
-void ArchConfig::setEndianness(Generic::Endianness value) { m_endianness = value; }
+void ArchConfig::setNumberPolyProcessors(unsigned int value) {
+    m_number_poly_processors = value;
+}
+void ArchConfig::setNumberConfiguredPolyProcessors(unsigned int value) {
+    m_number_configured_poly_processors = value;
+}
+void ArchConfig::setMonoMemorySize(unsigned int value) {
+    m_mono_memory_size = value;
+}
+void ArchConfig::setMonoRegisterSize(unsigned int value) {
+    m_mono_register_size = value;
+}
+void ArchConfig::setPolyMemorySize(unsigned int value) {
+    m_poly_memory_size = value;
+}
+void ArchConfig::setPolyRegisterSize(unsigned int value) {
+    m_poly_register_size = value;
+}
+void ArchConfig::setEnableStackSize(unsigned int value) {
+    m_enable_stack_size = value;
+}
+void ArchConfig::setNumberSemaphores(unsigned int value) {
+    m_number_semaphores = value;
+}
+void ArchConfig::setNumberThreads(unsigned int value) {
+    m_number_threads = value;
+}
+void ArchConfig::setMonoAlignment(unsigned int value) {
+    m_mono_alignment = value;
+}
+void ArchConfig::setPolyAlignment(unsigned int value) {
+    m_poly_alignment = value;
+}
+void ArchConfig::setNumberPio(unsigned int value) {
+    m_number_pio = value;
+}
+void ArchConfig::setNumberSio(unsigned int value) {
+    m_number_sio = value;
+}
+void ArchConfig::setMonoStackSize(unsigned int value) {
+    m_mono_stack_size = value;
+}
+void ArchConfig::setMonoHeapSize(unsigned int value) {
+    m_mono_heap_size = value;
+}
+void ArchConfig::setPolyStackSize(unsigned int value) {
+    m_poly_stack_size = value;
+}
+void ArchConfig::setRegNaturalAlign(unsigned int value) {
+    m_register_natural_align = value;
+}
+void ArchConfig::setMemNaturalAlign(unsigned int value) {
+    m_memory_natural_align = value;
+}
+void ArchConfig::setMonoStackAlignment(unsigned int value) {
+    m_mono_stack_alignment = value;
+}
+void ArchConfig::setPolyStackAlignment(unsigned int value) {
+    m_poly_stack_alignment = value;
+}
+void ArchConfig::setGSUAddress(unsigned int value) {
+    m_gsu_address = value;
+}
+void ArchConfig::setEndianness(Generic::Endianness value) {
+    m_endianness = value;
+}
 
 }  // namespace SDKSupport

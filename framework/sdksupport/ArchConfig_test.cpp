@@ -18,9 +18,9 @@
 
 using SDKSupport::ArchConfig;
 using SystemTest::ChildChecks;
-using SystemTest::TempConfig;
 using SystemTest::exampleConfig;
 using SystemTest::makeOptionSet;
+using SystemTest::TempConfig;
 using SystemTest::withLine;
 
 namespace {
@@ -166,7 +166,8 @@ TEST(ArchConfig, BrokenParameterMakesConstructionThrowWithTheReason) {
         {"name", "", "Property 'name' has not been found"},
         {"memory-proximity", "memory-proximity[] = 0,1,2",
          "Invalid memory_proximity - needs to be a list of chip ID, node ID pairs."},
-        {"memory-proximity", "memory-proximity = 0,1", "The property: memory-proximity is not an array name."},
+        {"memory-proximity", "memory-proximity = 0,1",
+         "The property: memory-proximity is not an array name."},
     };
     for (Case const& c : cases) {
         EXPECT_EQ(s_cannot + c.reason, constructionFailure(storeOf(withLine(exampleArch(), c.key, c.line))))
@@ -176,7 +177,8 @@ TEST(ArchConfig, BrokenParameterMakesConstructionThrowWithTheReason) {
 
 TEST(ArchConfig, PropertySetThatIsNotReadyIsRejected) {
     Configuration::Properties unread("/nonexistent/qx_arch.cfg");
-    EXPECT_EQ(s_cannot + "The architecture properties are missing or not ready.", constructionFailure(unread));
+    EXPECT_EQ(s_cannot + "The architecture properties are missing or not ready.",
+              constructionFailure(unread));
 }
 
 TEST(ArchConfig, DisplayWritesTwentyFiveLabelledLines) {
@@ -268,7 +270,8 @@ TEST(ArchConfigRegistry, DefaultNodeIsBuiltOnceAndRegisteredUnderItsUniqueID) {
 
 TEST(ArchConfigRegistry, MemoryProximityPairsBecomeUniqueNodeIDs) {
     std::string text = withLine(exampleConfig(), "system.node-id-size", "system.node-id-size = 8");
-    text = withLine(text, "system.chip0.core0.memory-proximity", "system.chip0.core0.memory-proximity[] = 1,2,0,0x1F");
+    text = withLine(text, "system.chip0.core0.memory-proximity",
+                    "system.chip0.core0.memory-proximity[] = 1,2,0,0x1F");
     TempConfig config(text);
     EXPECT_IN_CHILD({
         makeOptionSet(config.path());
@@ -287,7 +290,8 @@ TEST(ArchConfigRegistry, UnknownNodeEndsTheProcessWithStatus255) {
             makeOptionSet(config.path());
             ArchConfig::getInstance(0, 5);
         },
-        ::testing::ExitedWithCode(255), "^ERROR: InvalidAttributeException: The node ID 5 is not known\\.\n$");
+        ::testing::ExitedWithCode(255),
+        "^ERROR: InvalidAttributeException: The node ID 5 is not known\\.\n$");
 }
 
 TEST(ArchConfigRegistry, BrokenArchitectureOfDefaultNodeEndsTheProcessWithStatus255) {
@@ -307,8 +311,9 @@ TEST(ArchConfigRegistry, SystemThatCannotBeBuiltReachesTheCaller) {
     EXPECT_IN_CHILD({
         makeOptionSet(config.path());
         ChildChecks check;
-        check.throws([] { ArchConfig::getInstance(); }, typeid(SystemDefinition::InvalidSystemConfigurationException),
-                     "InvalidSystemConfigurationException: Failed to find system.chips attribute.", "getInstance()");
+        check.throws(
+            [] { ArchConfig::getInstance(); }, typeid(SystemDefinition::InvalidSystemConfigurationException),
+            "InvalidSystemConfigurationException: Failed to find system.chips attribute.", "getInstance()");
         check.finish();
     });
 }

@@ -51,9 +51,13 @@ void Chip::createNodes(std::vector<std::string> const& nodeNames) {
     }
 }
 
-int Chip::getID() const { return m_id; }
+int Chip::getID() const {
+    return m_id;
+}
 
-std::string const& Chip::getName() const { return m_name; }
+std::string const& Chip::getName() const {
+    return m_name;
+}
 
 Node* Chip::getNode(int nodeID) const {
     auto found = m_first_node_with_id.find(nodeID);
@@ -63,6 +67,8 @@ Node* Chip::getNode(int nodeID) const {
     return m_nodes[found->second].get();
 }
 
-std::vector<int> Chip::getNodeIDs() const { return m_node_ids; }
+std::vector<int> Chip::getNodeIDs() const {
+    return m_node_ids;
+}
 
 }  // namespace SystemDefinition

@@ -10,9 +10,9 @@
 
 using namespace SystemDefinition;
 using SystemTest::ChildChecks;
-using SystemTest::TempConfig;
 using SystemTest::exampleConfig;
 using SystemTest::makeOptionSet;
+using SystemTest::TempConfig;
 using SystemTest::withLine;
 
 TEST(Chip, RepeatedNodeIDFindsTheFirstNodeEvenInTheNodeLists) {

@@ -71,34 +71,53 @@ void Node::initialise() {
 
 // The keys of the arch store under prefix + ".", with that part removed.
 // A node without such keys gets an empty store.
-std::unique_ptr<Configuration::Properties> Node::extractSubset(char const* prefix, char const* failure) const {
+std::unique_ptr<Configuration::Properties> Node::extractSubset(char const* prefix,
+                                                               char const* failure) const {
     auto subset = std::make_unique<Configuration::Properties>();
     if (!m_arch_properties->get(*subset, prefix)) throw new InvalidSystemConfigurationException(failure);
     return subset;
 }
 
-int Node::getID() const { return m_id; }
+int Node::getID() const {
+    return m_id;
+}
 
-int Node::getChipID() const { return m_chip->getID(); }
+int Node::getChipID() const {
+    return m_chip->getID();
+}
 
-NodeType Node::getNodeType() const { return m_type; }
+NodeType Node::getNodeType() const {
+    return m_type;
+}
 
-bool Node::isVorn() const { return m_type == VORN; }
+bool Node::isVorn() const {
+    return m_type == VORN;
+}
 
-bool Node::isMemory() const { return m_type == MEMORY; }
+bool Node::isMemory() const {
+    return m_type == MEMORY;
+}
 
-bool Node::isStreaming() const { return m_type == STREAMING; }
+bool Node::isStreaming() const {
+    return m_type == STREAMING;
+}
 
-bool Node::isService() const { return m_type == SERVICE; }
+bool Node::isService() const {
+    return m_type == SERVICE;
+}
 
-std::string const& Node::getName() const { return m_name; }
+std::string const& Node::getName() const {
+    return m_name;
+}
 
 Configuration::Properties& Node::getArchConfigProperties() const {
     if (!m_arch_properties) throw new InvalidSystemConfigurationException(NO_ARCH_PROPERTIES);
     return *m_arch_properties;
 }
 
-Configuration::Properties& Node::getAllProperties() const { return getArchConfigProperties(); }
+Configuration::Properties& Node::getAllProperties() const {
+    return getArchConfigProperties();
+}
 
 Configuration::Properties& Node::getAsmConfigProperties() const {
     if (!m_asm_properties) {

@@ -15,9 +15,9 @@
 
 using namespace SystemDefinition;
 using SystemTest::ChildChecks;
-using SystemTest::TempConfig;
 using SystemTest::exampleConfig;
 using SystemTest::makeOptionSet;
+using SystemTest::TempConfig;
 using SystemTest::withLine;
 
 namespace {
@@ -31,8 +31,8 @@ std::string valueOf(Configuration::Properties& store, char const* key) {
 }  // namespace
 
 TEST(Node, VornNodeKeepsItsSectionAndTheAsmAndAbiSubsets) {
-    TempConfig config(withLine(exampleConfig(), "system.chip0.core0.node-type",
-                               "system.chip0.core0.node-type =   vorn  "));
+    TempConfig config(
+        withLine(exampleConfig(), "system.chip0.core0.node-type", "system.chip0.core0.node-type =   vorn  "));
     EXPECT_IN_CHILD({
         makeOptionSet(config.path());
         ChildChecks check;
@@ -55,7 +55,8 @@ TEST(Node, VornNodeKeepsItsSectionAndTheAsmAndAbiSubsets) {
 }
 
 TEST(Node, NodeTypesOtherThanVornHaveNoAsmOrAbiSet) {
-    std::string text = withLine(exampleConfig(), "system.chip0.nodes", "system.chip0.nodes[] = core0,mem0,dma,spu");
+    std::string text =
+        withLine(exampleConfig(), "system.chip0.nodes", "system.chip0.nodes[] = core0,mem0,dma,spu");
     text = withLine(text, "system.chip0.node-ids", "system.chip0.node-ids[] = 0,1,2,3");
     text += "system.chip0.dma.node-type = streaming\nsystem.chip0.spu.node-type = service\n";
     TempConfig config(text);
@@ -63,8 +64,8 @@ TEST(Node, NodeTypesOtherThanVornHaveNoAsmOrAbiSet) {
         int id;
         NodeType type;
         bool (Node::*predicate)() const;
-    } const cases[] = {{1, MEMORY, &Node::isMemory}, {2, STREAMING, &Node::isStreaming},
-                       {3, SERVICE, &Node::isService}};
+    } const cases[] = {
+        {1, MEMORY, &Node::isMemory}, {2, STREAMING, &Node::isStreaming}, {3, SERVICE, &Node::isService}};
     EXPECT_IN_CHILD({
         makeOptionSet(config.path());
         ChildChecks check;

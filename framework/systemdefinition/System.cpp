@@ -37,13 +37,20 @@ System* System::getInstance() {
     return s_system;
 }
 
-System::System() : m_properties(std::make_unique<Configuration::Properties>()) { initialise(); }
+System::System() : m_properties(std::make_unique<Configuration::Properties>()) {
+    initialise();
+}
 
 System::~System() = default;
 
 void System::initialise() {
-    std::vector<std::string> required = {SD_CHIPS, SD_CHIP_IDS, SD_INTERRUPT_TARGET, SD_CHIP_ID_SIZE,
-                                         SD_NODE_ID_SIZE, Configuration::CO_L_chip_id, Configuration::CO_L_node_id};
+    std::vector<std::string> required = {SD_CHIPS,
+                                         SD_CHIP_IDS,
+                                         SD_INTERRUPT_TARGET,
+                                         SD_CHIP_ID_SIZE,
+                                         SD_NODE_ID_SIZE,
+                                         Configuration::CO_L_chip_id,
+                                         Configuration::CO_L_node_id};
     Configuration::CommandOptions* options = Configuration::CommandOptions::getCommandOptions();
     if (!options->extractProperties(required, *m_properties)) {
         throw new InvalidSystemConfigurationException(
@@ -51,7 +58,8 @@ void System::initialise() {
     }
     std::vector<std::string> chipNames = readSystemValues();
     if (chipNames.size() != m_chip_ids.size()) {
-        throw new InvalidSystemConfigurationException("The system.chips and system.chip-ids must be the same size.");
+        throw new InvalidSystemConfigurationException(
+            "The system.chips and system.chip-ids must be the same size.");
     }
     createChips(chipNames);
     readDefaults();
@@ -61,7 +69,8 @@ void System::initialise() {
 // Every key is known to be present by now, so a failed read means the value
 // has the wrong form: not a number, or not declared as a list.
 std::vector<std::string> System::readSystemValues() {
-    if (!m_properties->get(m_interrupt_target, SD_INTERRUPT_TARGET)) throwMissingAttribute(SD_INTERRUPT_TARGET);
+    if (!m_properties->get(m_interrupt_target, SD_INTERRUPT_TARGET))
+        throwMissingAttribute(SD_INTERRUPT_TARGET);
     if (!m_properties->get(m_chip_id_size, SD_CHIP_ID_SIZE)) throwMissingAttribute(SD_CHIP_ID_SIZE);
     if (!m_properties->get(m_node_id_size, SD_NODE_ID_SIZE)) throwMissingAttribute(SD_NODE_ID_SIZE);
 
@@ -99,7 +108,9 @@ Chip* System::getChip() const {
     return getChip(m_default_chip_id);
 }
 
-Node* System::getNode(int chipID, int nodeID) const { return getChip(chipID)->getNode(nodeID); }
+Node* System::getNode(int chipID, int nodeID) const {
+    return getChip(chipID)->getNode(nodeID);
+}
 
 Node* System::getNode() const {
     Chip* chip = getChip();
@@ -107,17 +118,29 @@ Node* System::getNode() const {
     return chip->getNode(m_default_node_id);
 }
 
-std::vector<int> System::getChipIDs() const { return m_chip_ids; }
+std::vector<int> System::getChipIDs() const {
+    return m_chip_ids;
+}
 
-unsigned char System::getChipIDSize() const { return static_cast<unsigned char>(m_chip_id_size); }
+unsigned char System::getChipIDSize() const {
+    return static_cast<unsigned char>(m_chip_id_size);
+}
 
-unsigned char System::getNodeIDSize() const { return static_cast<unsigned char>(m_node_id_size); }
+unsigned char System::getNodeIDSize() const {
+    return static_cast<unsigned char>(m_node_id_size);
+}
 
-int System::getDefaultChipID() const { return m_default_chip_id; }
+int System::getDefaultChipID() const {
+    return m_default_chip_id;
+}
 
-int System::getDefaultNodeID() const { return m_default_node_id; }
+int System::getDefaultNodeID() const {
+    return m_default_node_id;
+}
 
-unsigned int System::getInterruptTarget() const { return m_interrupt_target; }
+unsigned int System::getInterruptTarget() const {
+    return m_interrupt_target;
+}
 
 int System::makeUniqueNodeID(int chipID, int nodeID) const {
     // Shifted as unsigned: a negative chip ID must not make the shift undefined.

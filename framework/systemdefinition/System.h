@@ -45,13 +45,13 @@ public:
     Chip* getChip(int chipID) const;  // InvalidAttributeException when unknown
     Chip* getChip() const;            // the default chip; UnknownAttributeException when none
     Node* getNode(int chipID, int nodeID) const;
-    Node* getNode() const;            // the default node of the default chip
+    Node* getNode() const;  // the default node of the default chip
 
     std::vector<int> getChipIDs() const;
     unsigned char getChipIDSize() const;  // low byte of the configured size
     unsigned char getNodeIDSize() const;
-    int getDefaultChipID() const;         // -1 when chip-id is not an integer
-    int getDefaultNodeID() const;         // -1 when node-id is not an integer
+    int getDefaultChipID() const;  // -1 when chip-id is not an integer
+    int getDefaultNodeID() const;  // -1 when node-id is not an integer
     unsigned int getInterruptTarget() const;
 
     // (chipID << node-ID size) | nodeID on 32 bits; only the low five bits

@@ -2,10 +2,12 @@
 
 namespace SystemDefinition {
 
-#define SD_DEFINE_EXCEPTION(ClassName)                                                                       \
-    ClassName::ClassName(char const* message) : Generic::Exception(message) { setExceptionName(#ClassName); } \
-    ClassName::ClassName(std::string const& message) : Generic::Exception(message) {                          \
-        setExceptionName(#ClassName);                                                                       \
+#define SD_DEFINE_EXCEPTION(ClassName)                                               \
+    ClassName::ClassName(char const* message) : Generic::Exception(message) {        \
+        setExceptionName(#ClassName);                                                \
+    }                                                                                \
+    ClassName::ClassName(std::string const& message) : Generic::Exception(message) { \
+        setExceptionName(#ClassName);                                                \
     }
 
 SD_DEFINE_EXCEPTION(InvalidSystemConfigurationException)

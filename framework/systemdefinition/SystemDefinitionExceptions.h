@@ -12,11 +12,11 @@
 
 namespace SystemDefinition {
 
-#define SD_DECLARE_EXCEPTION(ClassName)                      \
-    class ClassName : public Generic::Exception {            \
-    public:                                                  \
-        explicit ClassName(char const* message);             \
-        explicit ClassName(std::string const& message);      \
+#define SD_DECLARE_EXCEPTION(ClassName)                 \
+    class ClassName : public Generic::Exception {       \
+    public:                                             \
+        explicit ClassName(char const* message);        \
+        explicit ClassName(std::string const& message); \
     };
 
 // Required configuration is missing or inconsistent.

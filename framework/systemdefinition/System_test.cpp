@@ -14,9 +14,9 @@
 
 using namespace SystemDefinition;
 using SystemTest::ChildChecks;
-using SystemTest::TempConfig;
 using SystemTest::exampleConfig;
 using SystemTest::makeOptionSet;
+using SystemTest::TempConfig;
 using SystemTest::withLine;
 
 namespace {
@@ -118,7 +118,8 @@ TEST(System, ConfigurationFaultsThrowTheirClassAndMessage) {
             ChildChecks check;
             check.throws(c.action, c.type, c.text, c.line);
             check.finish();
-        }) << "changed line: '" << c.key << "' -> '" << c.line << "'";
+        }) << "changed line: '"
+           << c.key << "' -> '" << c.line << "'";
     }
 }
 
@@ -129,14 +130,14 @@ TEST(System, UnknownChipOrNodeIDThrowsInvalidAttribute) {
         ChildChecks check;
         System* system = System::getInstance();
         std::type_info const& type = typeid(InvalidAttributeException);
-        check.throws([&] { system->getChip(5); }, type, "InvalidAttributeException: The chip ID 5 is not known.",
-                     "chip 5");
-        check.throws([&] { system->getChip(-1); }, type, "InvalidAttributeException: The chip ID -1 is not known.",
-                     "chip -1");
-        check.throws([&] { system->getNode(7, 0); }, type, "InvalidAttributeException: The chip ID 7 is not known.",
-                     "node of chip 7");
-        check.throws([&] { system->getNode(0, 2); }, type, "InvalidAttributeException: The node ID 2 is not known.",
-                     "node 2 of chip 0");
+        check.throws([&] { system->getChip(5); }, type,
+                     "InvalidAttributeException: The chip ID 5 is not known.", "chip 5");
+        check.throws([&] { system->getChip(-1); }, type,
+                     "InvalidAttributeException: The chip ID -1 is not known.", "chip -1");
+        check.throws([&] { system->getNode(7, 0); }, type,
+                     "InvalidAttributeException: The chip ID 7 is not known.", "node of chip 7");
+        check.throws([&] { system->getNode(0, 2); }, type,
+                     "InvalidAttributeException: The node ID 2 is not known.", "node 2 of chip 0");
         check.finish();
     });
 }
@@ -146,9 +147,8 @@ TEST(System, UniqueNodeIDShiftsChipIDByLowFiveBitsOfNodeIDSize) {
         char const* nodeIDSize;
         int chipID, nodeID, unique;
     } const cases[] = {
-        {"4", 0, 1, 1},        {"4", 1, 2, 18},  {"4", 2, 0, 32},      {"0", 3, 4, 7},
-        {"32", 3, 4, 7},       {"36", 1, 0, 16}, {"31", 1, 0, INT_MIN}, {"4", -1, 0, -16},
-        {"0x8", 2, 0x21, 0x221},
+        {"4", 0, 1, 1},   {"4", 1, 2, 18},       {"4", 2, 0, 32},   {"0", 3, 4, 7},          {"32", 3, 4, 7},
+        {"36", 1, 0, 16}, {"31", 1, 0, INT_MIN}, {"4", -1, 0, -16}, {"0x8", 2, 0x21, 0x221},
     };
     for (Case const& c : cases) {
         TempConfig config(withLine(exampleConfig(), "system.node-id-size",
@@ -158,7 +158,8 @@ TEST(System, UniqueNodeIDShiftsChipIDByLowFiveBitsOfNodeIDSize) {
             ChildChecks check;
             check.equal(c.unique, System::getInstance()->makeUniqueNodeID(c.chipID, c.nodeID), "unique ID");
             check.finish();
-        }) << "size " << c.nodeIDSize << ", chip " << c.chipID << ", node " << c.nodeID;
+        }) << "size "
+           << c.nodeIDSize << ", chip " << c.chipID << ", node " << c.nodeID;
     }
 }
 
@@ -181,9 +182,10 @@ TEST(System, HexadecimalChipIDsAndRepeatedIDsPickTheFirstChip) {
     std::string text = withLine(exampleConfig(), "system.chips", "system.chips[] = chip0,chip1");
     text = withLine(text, "system.chip-ids", "system.chip-ids[] = 0x10,16");
     text = withLine(text, "chip-id", "chip-id = 16");
-    text += "system.chip1.nodes[] = spu\n"
-            "system.chip1.node-ids[] = 0\n"
-            "system.chip1.spu.node-type = service\n";
+    text +=
+        "system.chip1.nodes[] = spu\n"
+        "system.chip1.node-ids[] = 0\n"
+        "system.chip1.spu.node-type = service\n";
     TempConfig config(text);
     EXPECT_IN_CHILD({
         makeOptionSet(config.path());

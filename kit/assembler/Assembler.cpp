@@ -10,10 +10,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <memory>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 
 namespace Assembler {
 
@@ -44,8 +44,7 @@ struct Placed {
 class Assembly {
 public:
     Assembly(AssemblerOptions const& options, Diagnostics& diagnostics)
-        : m_options(options), m_diagnostics(diagnostics), m_lookup(m_symbols.lookup())
-    {
+        : m_options(options), m_diagnostics(diagnostics), m_lookup(m_symbols.lookup()) {
         m_sections[0].name = "code";
         m_sections[0].base = options.codeAddress;
         m_sections[1].name = "data";
@@ -54,60 +53,52 @@ public:
         m_sections[2].baseKnown = false;
     }
 
-    void run(std::vector<Statement> const& statements, std::string const& mainFile, Qxx::QxxImage& image)
-    {
+    void run(std::vector<Statement> const& statements, std::string const& mainFile, Qxx::QxxImage& image) {
         if (m_options.codeAddress % 8 != 0)
-            m_diagnostics.error(mainFile, "the code address " + hex(m_options.codeAddress) + " is not a multiple of 8");
-        for (Statement const& statement : statements)
-            firstPass(statement);
+            m_diagnostics.error(mainFile,
+                                "the code address " + hex(m_options.codeAddress) + " is not a multiple of 8");
+        for (Statement const& statement : statements) firstPass(statement);
         layout(mainFile);
-        for (Placed const& placed : m_placed)
-            secondPass(placed);
+        for (Placed const& placed : m_placed) secondPass(placed);
         finish(mainFile, image);
     }
 
 private:
     SectionState& current() { return m_sections[int(m_current)]; }
 
-    void error(Statement const& statement, std::string const& message)
-    {
+    void error(Statement const& statement, std::string const& message) {
         m_diagnostics.error(statement.location, message);
     }
 
     // First-pass value: constants only, as labels have no address yet.
-    bool firstPassValue(Statement const& statement, std::string const& text, int64_t& value)
-    {
+    bool firstPassValue(Statement const& statement, std::string const& text, int64_t& value) {
         std::string message;
-        if (evaluateExpression(text, m_lookup, value, message))
-            return true;
+        if (evaluateExpression(text, m_lookup, value, message)) return true;
         error(statement, message);
         return false;
     }
 
-    void place(Statement const& statement, uint64_t size)
-    {
+    void place(Statement const& statement, uint64_t size) {
         SectionState& section = current();
         m_placed.push_back(Placed{&statement, m_current, section.size});
         section.size += size;
-        if (section.size > Qxx::kMaxSectionSize && !section.sizeReported) {
+        if (section.size > Qxx::k_max_section_size && !section.sizeReported) {
             error(statement, std::string("the ") + section.name + " section is larger than " +
-                                 std::to_string(Qxx::kMaxSectionSize) + " bytes");
+                                 std::to_string(Qxx::k_max_section_size) + " bytes");
             section.sizeReported = true;
         }
     }
 
     uint64_t currentAddress() { return (current().baseKnown ? current().base : 0) + current().size; }
 
-    void firstPass(Statement const& statement)
-    {
+    void firstPass(Statement const& statement) {
         for (std::string const& label : statement.labels) {
             std::string message;
             if (!m_symbols.defineLabel(label, m_current, current().size, statement.location, message))
                 error(statement, message);
         }
         std::string const& op = statement.op;
-        if (op.empty())
-            return;
+        if (op.empty()) return;
         if (Simulator::findInstruction(op) != nullptr || op == ".inst") {
             if (m_current != SectionId::Code)
                 error(statement, "instruction '" + op + "' outside the code section");
@@ -135,21 +126,21 @@ private:
             error(statement, "unknown instruction '" + op + "'");
     }
 
-    void sectionDirective(Statement const& statement)
-    {
-        m_current = statement.op == ".code" ? SectionId::Code : statement.op == ".data" ? SectionId::Data : SectionId::Bss;
-        if (statement.operands.empty())
-            return;
+    void sectionDirective(Statement const& statement) {
+        m_current = statement.op == ".code"   ? SectionId::Code
+                    : statement.op == ".data" ? SectionId::Data
+                                              : SectionId::Bss;
+        if (statement.operands.empty()) return;
         int64_t address = 0;
         if (statement.operands.size() != 1) {
             error(statement, statement.op + " takes at most one operand, the section's address");
             return;
         }
-        if (!firstPassValue(statement, statement.operands[0], address))
-            return;
+        if (!firstPassValue(statement, statement.operands[0], address)) return;
         SectionState& section = current();
         if (address < 0 || address > int64_t(0xffffffff))
-            error(statement, "section address " + std::to_string(address) + " is outside the 32-bit address space");
+            error(statement,
+                  "section address " + std::to_string(address) + " is outside the 32-bit address space");
         else if (section.size != 0)
             error(statement, std::string("the address of the ") + section.name +
                                  " section must be set before its contents");
@@ -162,21 +153,20 @@ private:
         }
     }
 
-    void equDirective(Statement const& statement)
-    {
+    void equDirective(Statement const& statement) {
         if (statement.operands.size() != 2 || !isIdentifier(statement.operands[0])) {
             error(statement, ".equ needs a name and a value: .equ NAME, value");
             return;
         }
         std::string message;
-        if (!m_symbols.defineConstant(statement.operands[0], statement.operands[1], statement.location, message))
+        if (!m_symbols.defineConstant(statement.operands[0], statement.operands[1], statement.location,
+                                      message))
             error(statement, message);
         else
             m_constants.push_back(&statement);
     }
 
-    void entryDirective(Statement const& statement)
-    {
+    void entryDirective(Statement const& statement) {
         if (statement.operands.size() != 1)
             error(statement, ".entry needs one operand, the entry point");
         else if (m_entry != nullptr)
@@ -185,15 +175,13 @@ private:
             m_entry = &statement;
     }
 
-    void alignDirective(Statement const& statement)
-    {
+    void alignDirective(Statement const& statement) {
         int64_t alignment = 0;
         if (statement.operands.size() != 1) {
             error(statement, ".align needs one operand, a power of two");
             return;
         }
-        if (!firstPassValue(statement, statement.operands[0], alignment))
-            return;
+        if (!firstPassValue(statement, statement.operands[0], alignment)) return;
         if (alignment < 1 || alignment > 4096 || (alignment & (alignment - 1)) != 0) {
             error(statement, ".align needs a power of two from 1 to 4096, not " + std::to_string(alignment));
             return;
@@ -205,13 +193,12 @@ private:
         }
         SectionState& section = current();
         section.maxAlignment = std::max(section.maxAlignment, uint64_t(alignment));
-        uint64_t padding = (uint64_t(alignment) - currentAddress() % uint64_t(alignment)) % uint64_t(alignment);
-        if (padding != 0)
-            place(statement, padding);
+        uint64_t padding =
+            (uint64_t(alignment) - currentAddress() % uint64_t(alignment)) % uint64_t(alignment);
+        if (padding != 0) place(statement, padding);
     }
 
-    void spaceDirective(Statement const& statement)
-    {
+    void spaceDirective(Statement const& statement) {
         int64_t size = 0;
         if (statement.operands.empty() || statement.operands.size() > 2) {
             error(statement, ".space needs a size and an optional fill byte: .space size[, fill]");
@@ -225,9 +212,8 @@ private:
             error(statement, ".space in the bss section cannot have a fill byte");
             return;
         }
-        if (!firstPassValue(statement, statement.operands[0], size))
-            return;
-        if (size < 0 || size > int64_t(Qxx::kMaxSectionSize)) {
+        if (!firstPassValue(statement, statement.operands[0], size)) return;
+        if (size < 0 || size > int64_t(Qxx::k_max_section_size)) {
             error(statement, ".space size " + std::to_string(size) + " is out of range");
             return;
         }
@@ -236,38 +222,36 @@ private:
 
     static uint64_t widthOf(std::string const& op) { return op == ".byte" ? 1 : op == ".half" ? 2 : 4; }
 
-    bool dataAllowed(Statement const& statement)
-    {
+    bool dataAllowed(Statement const& statement) {
         if (m_current == SectionId::Code) {
-            error(statement, "'" + statement.op + "' is not allowed in the code section (use .inst for raw words)");
+            error(statement,
+                  "'" + statement.op + "' is not allowed in the code section (use .inst for raw words)");
             return false;
         }
         if (m_current == SectionId::Bss) {
-            error(statement, "'" + statement.op + "' is not allowed in the bss section, which holds only zeros");
+            error(statement,
+                  "'" + statement.op + "' is not allowed in the bss section, which holds only zeros");
             return false;
         }
         return true;
     }
 
-    void valuesDirective(Statement const& statement)
-    {
-        if (!dataAllowed(statement))
-            return;
+    void valuesDirective(Statement const& statement) {
+        if (!dataAllowed(statement)) return;
         if (statement.operands.empty()) {
             error(statement, statement.op + " needs at least one value");
             return;
         }
         uint64_t width = widthOf(statement.op);
         if (currentAddress() % width != 0)
-            error(statement, "'" + statement.op + "' at address " + hex(currentAddress()) + " is not aligned to " +
-                                 std::to_string(width) + " bytes (add .align " + std::to_string(width) + ")");
+            error(statement, "'" + statement.op + "' at address " + hex(currentAddress()) +
+                                 " is not aligned to " + std::to_string(width) + " bytes (add .align " +
+                                 std::to_string(width) + ")");
         place(statement, width * statement.operands.size());
     }
 
-    void stringDirective(Statement const& statement)
-    {
-        if (!dataAllowed(statement))
-            return;
+    void stringDirective(Statement const& statement) {
+        if (!dataAllowed(statement)) return;
         if (statement.operands.empty()) {
             error(statement, statement.op + " needs at least one string");
             return;
@@ -286,8 +270,7 @@ private:
     }
 
     // Gives every section its address and the sections' contents their size.
-    void layout(std::string const& mainFile)
-    {
+    void layout(std::string const& mainFile) {
         SectionState& data = m_sections[1];
         SectionState& bss = m_sections[2];
         if (!bss.baseKnown) {
@@ -307,25 +290,22 @@ private:
             m_diagnostics.error(bss.baseLocation.file.empty() ? data.baseLocation : bss.baseLocation,
                                 "the data and bss sections overlap");
         for (int index = 0; index < 2; ++index)
-            m_sections[index].bytes.assign(std::min<uint64_t>(m_sections[index].size, Qxx::kMaxSectionSize), 0);
+            m_sections[index].bytes.assign(
+                std::min<uint64_t>(m_sections[index].size, Qxx::k_max_section_size), 0);
         uint32_t bases[3] = {m_sections[0].base, m_sections[1].base, m_sections[2].base};
         m_symbols.placeSections(bases);
     }
 
-    bool value(Statement const& statement, std::string const& text, int64_t& result)
-    {
+    bool value(Statement const& statement, std::string const& text, int64_t& result) {
         std::string message;
-        if (evaluateExpression(text, m_lookup, result, message))
-            return true;
+        if (evaluateExpression(text, m_lookup, result, message)) return true;
         error(statement, message);
         return false;
     }
 
-    void secondPass(Placed const& placed)
-    {
+    void secondPass(Placed const& placed) {
         Statement const& statement = *placed.statement;
-        if (placed.section == SectionId::Bss)
-            return;
+        if (placed.section == SectionId::Bss) return;
         std::vector<uint8_t>& bytes = m_sections[int(placed.section)].bytes;
         std::string const& op = statement.op;
         if (op == ".space" || op == ".align")
@@ -338,12 +318,10 @@ private:
             emitInstruction(statement, bytes, placed.offset);
     }
 
-    void emitFill(Statement const& statement, std::vector<uint8_t>& bytes, uint64_t offset)
-    {
+    void emitFill(Statement const& statement, std::vector<uint8_t>& bytes, uint64_t offset) {
         int64_t size = 0;
         int64_t fill = 0;
-        if (statement.op != ".space" || statement.operands.size() < 2)
-            return;
+        if (statement.op != ".space" || statement.operands.size() < 2) return;
         if (!value(statement, statement.operands[0], size) || !value(statement, statement.operands[1], fill))
             return;
         if (fill < -128 || fill > 255) {
@@ -354,18 +332,16 @@ private:
             bytes[offset + uint64_t(i)] = uint8_t(fill);
     }
 
-    void emitValues(Statement const& statement, std::vector<uint8_t>& bytes, uint64_t offset)
-    {
+    void emitValues(Statement const& statement, std::vector<uint8_t>& bytes, uint64_t offset) {
         uint64_t width = widthOf(statement.op);
         int64_t low = -(int64_t(1) << (width * 8 - 1));
         int64_t high = (int64_t(1) << (width * 8)) - 1;
         for (std::string const& operand : statement.operands) {
             int64_t result = 0;
-            if (!value(statement, operand, result))
-                continue;
+            if (!value(statement, operand, result)) continue;
             if (result < low || result > high) {
-                error(statement, "value " + std::to_string(result) + " does not fit in " + std::to_string(width) +
-                                     (width == 1 ? " byte" : " bytes"));
+                error(statement, "value " + std::to_string(result) + " does not fit in " +
+                                     std::to_string(width) + (width == 1 ? " byte" : " bytes"));
             } else if (offset + width <= bytes.size()) {
                 if (width == 1)
                     bytes[offset] = uint8_t(result);
@@ -378,22 +354,18 @@ private:
         }
     }
 
-    void emitStrings(Statement const& statement, std::vector<uint8_t>& bytes, uint64_t offset)
-    {
+    void emitStrings(Statement const& statement, std::vector<uint8_t>& bytes, uint64_t offset) {
         for (std::string const& operand : statement.operands) {
             std::string text;
             std::string message;
             parseStringLiteral(operand, text, message);
-            if (statement.op == ".asciz")
-                text += '\0';
+            if (statement.op == ".asciz") text += '\0';
             for (char c : text)
-                if (offset < bytes.size())
-                    bytes[offset++] = uint8_t(c);
+                if (offset < bytes.size()) bytes[offset++] = uint8_t(c);
         }
     }
 
-    void emitInstruction(Statement const& statement, std::vector<uint8_t>& bytes, uint64_t offset)
-    {
+    void emitInstruction(Statement const& statement, std::vector<uint8_t>& bytes, uint64_t offset) {
         uint64_t word = 0;
         if (statement.op == ".inst") {
             int64_t result = 0;
@@ -401,27 +373,26 @@ private:
                 error(statement, ".inst needs one operand, a 64-bit instruction word");
                 return;
             }
-            if (!value(statement, statement.operands[0], result))
-                return;
+            if (!value(statement, statement.operands[0], result)) return;
             word = uint64_t(result);
         } else {
             EncodingContext context{{m_options.monoRegisters, m_options.polyRegisters},
-                                    m_sections[0].base, m_sections[0].size, m_lookup};
+                                    m_sections[0].base,
+                                    m_sections[0].size,
+                                    m_lookup};
             Simulator::Fields fields;
             std::string message;
-            if (!encodeInstruction(*Simulator::findInstruction(statement.op), statement.operands, context, fields,
-                                   message)) {
+            if (!encodeInstruction(*Simulator::findInstruction(statement.op), statement.operands, context,
+                                   fields, message)) {
                 error(statement, message);
                 return;
             }
             word = Simulator::encode(fields);
         }
-        if (offset + 8 <= bytes.size())
-            Qxx::store64(&bytes[offset], word, m_options.byteOrder);
+        if (offset + 8 <= bytes.size()) Qxx::store64(&bytes[offset], word, m_options.byteOrder);
     }
 
-    uint32_t entryPoint()
-    {
+    uint32_t entryPoint() {
         SectionState const& code = m_sections[0];
         uint32_t address = code.base;
         if (m_entry == nullptr) {
@@ -429,15 +400,14 @@ private:
             return address;
         }
         int64_t result = 0;
-        if (!value(*m_entry, m_entry->operands[0], result))
-            return address;
+        if (!value(*m_entry, m_entry->operands[0], result)) return address;
         if (result < code.base || result >= int64_t(code.base + code.size) || (result - code.base) % 8 != 0)
-            error(*m_entry, "the entry point " + hex(uint64_t(result)) + " is not an instruction of the code");
+            error(*m_entry,
+                  "the entry point " + hex(uint64_t(result)) + " is not an instruction of the code");
         return uint32_t(result);
     }
 
-    void finish(std::string const& mainFile, Qxx::QxxImage& image)
-    {
+    void finish(std::string const& mainFile, Qxx::QxxImage& image) {
         for (Statement const* statement : m_constants) {
             int64_t result = 0;
             value(*statement, statement->operands[0], result);
@@ -452,11 +422,10 @@ private:
         image.data.address = m_sections[1].base;
         image.data.bytes = std::move(m_sections[1].bytes);
         image.bssAddress = m_sections[2].base;
-        image.bssSize = uint32_t(std::min<uint64_t>(m_sections[2].size, Qxx::kMaxSectionSize));
+        image.bssSize = uint32_t(std::min<uint64_t>(m_sections[2].size, Qxx::k_max_section_size));
         std::vector<std::pair<SourceLocation, std::string>> errors;
         image.symbols = m_symbols.exportedSymbols(errors);
-        for (auto const& [location, message] : errors)
-            m_diagnostics.error(location, message);
+        for (auto const& [location, message] : errors) m_diagnostics.error(location, message);
     }
 
     AssemblerOptions const& m_options;
@@ -470,28 +439,24 @@ private:
     Statement const* m_entry = nullptr;
 };
 
-} // namespace
+}  // namespace
 
 bool assemble(std::vector<SourceFile> const& sources, AssemblerOptions const& options, Qxx::QxxImage& image,
-              std::vector<std::string>& errors)
-{
+              std::vector<std::string>& errors) {
     Diagnostics diagnostics;
     Preprocessor preprocessor(options, diagnostics);
-    for (SourceFile const& source : sources)
-        preprocessor.addSource(source);
+    for (SourceFile const& source : sources) preprocessor.addSource(source);
     std::string mainFile = sources.empty() ? std::string("<no source>") : sources.back().name;
     Assembly(options, diagnostics).run(preprocessor.statements(), mainFile, image);
     if (diagnostics.empty()) {
         std::string message;
-        if (!Qxx::validateImage(image, message))
-            diagnostics.error(mainFile, message);
+        if (!Qxx::validateImage(image, message)) diagnostics.error(mainFile, message);
     }
     errors = diagnostics.messages();
     return errors.empty();
 }
 
-bool readSourceFile(std::string const& path, std::string& text, std::string& reason)
-{
+bool readSourceFile(std::string const& path, std::string& text, std::string& reason) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> const file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file) {
         reason = std::strerror(errno);
@@ -501,8 +466,8 @@ bool readSourceFile(std::string const& path, std::string& text, std::string& rea
     char buffer[65536];
     size_t count = 0;
     while ((count = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        if (count > kMaxSourceSize - text.size()) {
-            reason = "more than " + std::to_string(kMaxSourceSize) + " bytes";
+        if (count > k_max_source_size - text.size()) {
+            reason = "more than " + std::to_string(k_max_source_size) + " bytes";
             return false;
         }
         text.append(buffer, count);
@@ -514,28 +479,24 @@ bool readSourceFile(std::string const& path, std::string& text, std::string& rea
     return true;
 }
 
-bool readTextFile(std::string const& path, std::string& text)
-{
+bool readTextFile(std::string const& path, std::string& text) {
     std::error_code ignored;
     std::string reason;
     return std::filesystem::is_regular_file(path, ignored) && readSourceFile(path, text, reason);
 }
 
-bool assembleFiles(std::vector<std::string> const& paths, AssemblerOptions const& options, Qxx::QxxImage& image,
-                   std::vector<std::string>& errors)
-{
+bool assembleFiles(std::vector<std::string> const& paths, AssemblerOptions const& options,
+                   Qxx::QxxImage& image, std::vector<std::string>& errors) {
     std::vector<SourceFile> sources;
     errors.clear();
     FileReader read = options.readFile ? options.readFile : FileReader(readTextFile);
     for (std::string const& path : paths) {
         SourceFile source{path, std::string()};
-        if (!read(path, source.text))
-            errors.push_back(path + ": cannot read the file");
+        if (!read(path, source.text)) errors.push_back(path + ": cannot read the file");
         sources.push_back(std::move(source));
     }
-    if (!errors.empty())
-        return false;
+    if (!errors.empty()) return false;
     return assemble(sources, options, image, errors);
 }
 
-} // namespace Assembler
+}  // namespace Assembler

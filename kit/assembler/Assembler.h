@@ -27,7 +27,7 @@ struct AssemblerOptions {
     uint32_t codeAddress = 0;     // unless .code gives one
     uint32_t dataAddress = 0;     // unless .data gives one
     std::vector<std::string> includeDirectories;
-    FileReader readFile;          // empty: read from the file system
+    FileReader readFile;  // empty: read from the file system
 };
 
 // Assembles the sources as one program, in order (macro files first).
@@ -37,12 +37,12 @@ bool assemble(std::vector<SourceFile> const& sources, AssemblerOptions const& op
               std::vector<std::string>& errors);
 
 // Reads the files and assembles them as above.
-bool assembleFiles(std::vector<std::string> const& paths, AssemblerOptions const& options, Qxx::QxxImage& image,
-                   std::vector<std::string>& errors);
+bool assembleFiles(std::vector<std::string> const& paths, AssemblerOptions const& options,
+                   Qxx::QxxImage& image, std::vector<std::string>& errors);
 
 // The most a source file may hold. Anything larger is no source text (a
 // FIFO that never ends, /dev/zero) and is not read further.
-constexpr size_t kMaxSourceSize = size_t(64) << 20;
+constexpr size_t k_max_source_size = size_t(64) << 20;
 
 // Reads a whole source file; false, with the system's reason or the size
 // limit in reason, when it cannot be read (a directory included).
@@ -51,6 +51,6 @@ bool readSourceFile(std::string const& path, std::string& text, std::string& rea
 // Reads a whole regular file as above; false when it cannot be read.
 bool readTextFile(std::string const& path, std::string& text);
 
-} // namespace Assembler
+}  // namespace Assembler
 
 #endif

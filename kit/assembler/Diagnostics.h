@@ -12,7 +12,7 @@ namespace Assembler {
 
 class Diagnostics {
 public:
-    static constexpr size_t kMaxErrors = 100;
+    static constexpr size_t k_max_errors = 100;
 
     void error(SourceLocation const& location, std::string const& message);
     // An error of the whole program, prefixed with the file name only.
@@ -27,6 +27,6 @@ private:
     std::vector<std::string> m_messages;
 };
 
-} // namespace Assembler
+}  // namespace Assembler
 
 #endif

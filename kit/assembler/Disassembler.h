@@ -6,19 +6,19 @@
 #ifndef ASSEMBLER_DISASSEMBLER_H
 #define ASSEMBLER_DISASSEMBLER_H
 
-#include "qxx/QxxImage.h"
 #include "isa/TevIsa.h"
+#include "qxx/QxxImage.h"
 
 #include <string>
 
 namespace Assembler {
 
 // The registers of the assembler's default target.
-constexpr Simulator::RegisterCounts kDefaultRegisterCounts{32, 32};
+constexpr Simulator::RegisterCounts k_default_register_counts{32, 32};
 
 std::string disassemble(Qxx::QxxImage const& image,
-                        Simulator::RegisterCounts const& registers = kDefaultRegisterCounts);
+                        Simulator::RegisterCounts const& registers = k_default_register_counts);
 
-} // namespace Assembler
+}  // namespace Assembler
 
 #endif

@@ -1,10 +1,10 @@
 // Whatever the qxx reader accepts, the disassembler writes as text that
 // assembles to the same program: the files of the qxx fuzz corpus and
 // byte-flipped variants of them.
-#include "assembler/Assembler.h"
 #include "assembler/Disassembler.h"
-#include "tests/support/TestPrograms.h"
+#include "assembler/Assembler.h"
 #include "qxx/QxxReader.h"
+#include "tests/support/TestPrograms.h"
 
 #include <gtest/gtest.h>
 
@@ -20,12 +20,9 @@ using Bytes = std::vector<uint8_t>;
 
 // The writer leaves out empty data and bss sections, so their addresses
 // carry no meaning; the assembler writes the symbols sorted by name.
-Qxx::QxxImage normalised(Qxx::QxxImage image)
-{
-    if (image.data.bytes.empty())
-        image.data.address = 0;
-    if (image.bssSize == 0)
-        image.bssAddress = 0;
+Qxx::QxxImage normalised(Qxx::QxxImage image) {
+    if (image.data.bytes.empty()) image.data.address = 0;
+    if (image.bssSize == 0) image.bssAddress = 0;
     std::sort(image.symbols.begin(), image.symbols.end(),
               [](Qxx::Symbol const& a, Qxx::Symbol const& b) { return a.name < b.name; });
     return image;
@@ -33,8 +30,7 @@ Qxx::QxxImage normalised(Qxx::QxxImage image)
 
 // Empty when the image's text assembles to the same program, else what
 // went wrong, with the text.
-std::string roundTripFault(Qxx::QxxImage const& image, Simulator::RegisterCounts const& registers)
-{
+std::string roundTripFault(Qxx::QxxImage const& image, Simulator::RegisterCounts const& registers) {
     std::string const text = Assembler::disassemble(image, registers);
     Assembler::AssemblerOptions options;
     options.byteOrder = image.byteOrder;
@@ -49,8 +45,7 @@ std::string roundTripFault(Qxx::QxxImage const& image, Simulator::RegisterCounts
     return std::string();
 }
 
-std::vector<std::pair<std::string, Bytes>> corpus()
-{
+std::vector<std::pair<std::string, Bytes>> corpus() {
     std::vector<std::pair<std::string, Bytes>> files;
     for (auto const& entry : std::filesystem::directory_iterator(QX_SOURCE_DIR "/fuzz/corpus/qxx")) {
         std::ifstream file(entry.path(), std::ios::binary);
@@ -61,28 +56,26 @@ std::vector<std::pair<std::string, Bytes>> corpus()
     return files;
 }
 
-bool read(Bytes const& bytes, Qxx::QxxImage& image)
-{
+bool read(Bytes const& bytes, Qxx::QxxImage& image) {
     std::string error;
     return Qxx::readQxx(bytes.data(), bytes.size(), image, error);
 }
 
-TEST(Disassembler, EveryCorpusFileRoundTrips)
-{
+TEST(Disassembler, EveryCorpusFileRoundTrips) {
     std::vector<std::pair<std::string, Bytes>> const files = corpus();
     ASSERT_FALSE(files.empty());
     for (auto const& [name, bytes] : files) {
         Qxx::QxxImage image;
         ASSERT_TRUE(read(bytes, image)) << name;
-        for (Simulator::RegisterCounts registers : {Assembler::kDefaultRegisterCounts, Simulator::RegisterCounts{8, 4}})
+        for (Simulator::RegisterCounts registers :
+             {Assembler::k_default_register_counts, Simulator::RegisterCounts{8, 4}})
             EXPECT_EQ("", roundTripFault(image, registers)) << name;
     }
 }
 
 // A few bytes of a corpus file set to random values, with a fixed seed;
 // the variants the reader accepts must round trip like the originals.
-TEST(Disassembler, EveryAcceptedVariantOfTheCorpusRoundTrips)
-{
+TEST(Disassembler, EveryAcceptedVariantOfTheCorpusRoundTrips) {
     std::mt19937 random(12);
     int accepted = 0;
     int failed = 0;
@@ -93,10 +86,9 @@ TEST(Disassembler, EveryAcceptedVariantOfTheCorpusRoundTrips)
             for (int change = 0; change < changes; ++change)
                 bytes[random() % bytes.size()] = uint8_t(random());
             Qxx::QxxImage image;
-            if (!read(bytes, image))
-                continue;
+            if (!read(bytes, image)) continue;
             ++accepted;
-            std::string const fault = roundTripFault(image, Assembler::kDefaultRegisterCounts);
+            std::string const fault = roundTripFault(image, Assembler::k_default_register_counts);
             if (!fault.empty() && ++failed <= 5)
                 ADD_FAILURE() << name << " variant " << variant << ": " << fault;
         }
@@ -105,4 +97,4 @@ TEST(Disassembler, EveryAcceptedVariantOfTheCorpusRoundTrips)
     EXPECT_GT(accepted, 1000);
 }
 
-} // namespace
+}  // namespace

@@ -14,8 +14,9 @@ namespace Assembler {
 // Gives a symbol's value, or false with an error text.
 using SymbolLookup = std::function<bool(std::string const& name, int64_t& value, std::string& error)>;
 
-bool evaluateExpression(std::string const& text, SymbolLookup const& lookup, int64_t& value, std::string& error);
+bool evaluateExpression(std::string const& text, SymbolLookup const& lookup, int64_t& value,
+                        std::string& error);
 
-} // namespace Assembler
+}  // namespace Assembler
 
 #endif

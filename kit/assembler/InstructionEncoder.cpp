@@ -11,17 +11,15 @@ namespace {
 
 using Simulator::Operand;
 
-bool isPoly(Operand kind)
-{
+bool isPoly(Operand kind) {
     return kind == Operand::PolyDst || kind == Operand::PolySrc || kind == Operand::PolyA ||
            kind == Operand::PolyB || kind == Operand::PolyMem;
 }
 
 bool parseRegister(std::string const& text, bool poly, EncodingContext const& context, uint8_t& number,
-                   std::string& error)
-{
+                   std::string& error) {
     if (!poly && text == "sp") {
-        number = Simulator::kStackPointer;
+        number = Simulator::k_stack_pointer;
         return true;
     }
     char prefix = poly ? 'p' : 'r';
@@ -30,8 +28,9 @@ bool parseRegister(std::string const& text, bool poly, EncodingContext const& co
     for (size_t i = 1; digits && i < text.size(); ++i)
         digits = std::isdigit(static_cast<unsigned char>(text[i])) != 0;
     if (!digits) {
-        error = std::string("expected a ") + (poly ? "poly register (p0, p1, ...)" : "mono register (r0, r1, ..., sp)") +
-                ", found '" + text + "'";
+        error = std::string("expected a ") +
+                (poly ? "poly register (p0, p1, ...)" : "mono register (r0, r1, ..., sp)") + ", found '" +
+                text + "'";
         return false;
     }
     unsigned value = unsigned(std::stoul(text.substr(1)));
@@ -45,11 +44,10 @@ bool parseRegister(std::string const& text, bool poly, EncodingContext const& co
     return true;
 }
 
-bool parseImmediate(std::string const& text, EncodingContext const& context, uint32_t& imm, std::string& error)
-{
+bool parseImmediate(std::string const& text, EncodingContext const& context, uint32_t& imm,
+                    std::string& error) {
     int64_t value = 0;
-    if (!evaluateExpression(text, context.lookup, value, error))
-        return false;
+    if (!evaluateExpression(text, context.lookup, value, error)) return false;
     if (value < -(int64_t(1) << 31) || value > int64_t(0xffffffff)) {
         error = "value " + std::to_string(value) + " does not fit in 32 bits";
         return false;
@@ -58,10 +56,8 @@ bool parseImmediate(std::string const& text, EncodingContext const& context, uin
     return true;
 }
 
-bool parseTarget(std::string const& text, EncodingContext const& context, uint32_t& imm, std::string& error)
-{
-    if (!parseImmediate(text, context, imm, error))
-        return false;
+bool parseTarget(std::string const& text, EncodingContext const& context, uint32_t& imm, std::string& error) {
+    if (!parseImmediate(text, context, imm, error)) return false;
     char address[16];
     std::snprintf(address, sizeof address, "0x%08x", imm);
     if (imm < context.codeBase || imm - context.codeBase >= context.codeSize) {
@@ -76,9 +72,8 @@ bool parseTarget(std::string const& text, EncodingContext const& context, uint32
 }
 
 // "offset(register)" or "(register)".
-bool parseMemory(std::string const& text, bool poly, EncodingContext const& context, Simulator::Fields& fields,
-                 std::string& error)
-{
+bool parseMemory(std::string const& text, bool poly, EncodingContext const& context,
+                 Simulator::Fields& fields, std::string& error) {
     size_t open = text.rfind('(');
     if (text.empty() || text.back() != ')' || open == std::string::npos) {
         error = std::string("expected an address offset(") + (poly ? "pa" : "ra") + "), found '" + text + "'";
@@ -86,37 +81,40 @@ bool parseMemory(std::string const& text, bool poly, EncodingContext const& cont
     }
     std::string reg = trim(text.substr(open + 1, text.size() - open - 2));
     std::string offset = trim(text.substr(0, open));
-    if (!parseRegister(reg, poly, context, fields.ra, error))
-        return false;
+    if (!parseRegister(reg, poly, context, fields.ra, error)) return false;
     fields.imm = 0;
     return offset.empty() || parseImmediate(offset, context, fields.imm, error);
 }
 
-bool parseOperand(Operand kind, std::string const& text, EncodingContext const& context, Simulator::Fields& fields,
-                  std::string& error)
-{
+bool parseOperand(Operand kind, std::string const& text, EncodingContext const& context,
+                  Simulator::Fields& fields, std::string& error) {
     switch (kind) {
-    case Operand::MonoDst: case Operand::MonoSrc: case Operand::PolyDst: case Operand::PolySrc:
-        return parseRegister(text, isPoly(kind), context, fields.rd, error);
-    case Operand::MonoA: case Operand::PolyA:
-        return parseRegister(text, isPoly(kind), context, fields.ra, error);
-    case Operand::MonoB: case Operand::PolyB:
-        return parseRegister(text, isPoly(kind), context, fields.rb, error);
-    case Operand::Imm:
-        return parseImmediate(text, context, fields.imm, error);
-    case Operand::Target:
-        return parseTarget(text, context, fields.imm, error);
-    case Operand::MonoMem: case Operand::PolyMem:
-        return parseMemory(text, isPoly(kind), context, fields, error);
+        case Operand::MonoDst:
+        case Operand::MonoSrc:
+        case Operand::PolyDst:
+        case Operand::PolySrc:
+            return parseRegister(text, isPoly(kind), context, fields.rd, error);
+        case Operand::MonoA:
+        case Operand::PolyA:
+            return parseRegister(text, isPoly(kind), context, fields.ra, error);
+        case Operand::MonoB:
+        case Operand::PolyB:
+            return parseRegister(text, isPoly(kind), context, fields.rb, error);
+        case Operand::Imm:
+            return parseImmediate(text, context, fields.imm, error);
+        case Operand::Target:
+            return parseTarget(text, context, fields.imm, error);
+        case Operand::MonoMem:
+        case Operand::PolyMem:
+            return parseMemory(text, isPoly(kind), context, fields, error);
     }
     return false;
 }
 
-} // namespace
+}  // namespace
 
 bool encodeInstruction(Simulator::InstructionInfo const& info, std::vector<std::string> const& operands,
-                       EncodingContext const& context, Simulator::Fields& fields, std::string& error)
-{
+                       EncodingContext const& context, Simulator::Fields& fields, std::string& error) {
     Simulator::FormatInfo const& format = Simulator::formatInfo(info.format);
     if (operands.size() != format.count) {
         std::string syntax = Simulator::operandSyntax(info.format);
@@ -128,9 +126,8 @@ bool encodeInstruction(Simulator::InstructionInfo const& info, std::vector<std::
     fields = Simulator::Fields{};
     fields.opcode = uint8_t(info.opcode);
     for (size_t index = 0; index < operands.size(); ++index)
-        if (!parseOperand(format.operands[index], operands[index], context, fields, error))
-            return false;
+        if (!parseOperand(format.operands[index], operands[index], context, fields, error)) return false;
     return true;
 }
 
-} // namespace Assembler
+}  // namespace Assembler

@@ -13,14 +13,14 @@ namespace Assembler {
 
 struct EncodingContext {
     Simulator::RegisterCounts registers;
-    uint32_t codeBase;   // branch targets must be instructions of
-    uint64_t codeSize;   // [codeBase, codeBase + codeSize)
+    uint32_t codeBase;  // branch targets must be instructions of
+    uint64_t codeSize;  // [codeBase, codeBase + codeSize)
     SymbolLookup lookup;
 };
 
 bool encodeInstruction(Simulator::InstructionInfo const& info, std::vector<std::string> const& operands,
                        EncodingContext const& context, Simulator::Fields& fields, std::string& error);
 
-} // namespace Assembler
+}  // namespace Assembler
 
 #endif

@@ -14,6 +14,6 @@ bool describeInstruction(std::string const& mnemonic, std::string& text);
 // One line per instruction: its syntax and effect.
 std::string instructionSummary();
 
-} // namespace Assembler
+}  // namespace Assembler
 
 #endif

@@ -6,20 +6,17 @@ namespace Assembler {
 
 namespace {
 
-bool isIdentifierStart(char c)
-{
+bool isIdentifierStart(char c) {
     return std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '.';
 }
 
-bool isIdentifierChar(char c)
-{
+bool isIdentifierChar(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '$';
 }
 
 // The text without its comment. Quotes are skipped with their escapes; an
 // unterminated quote is reported by the literal's reader later.
-std::string stripComment(std::string const& text)
-{
+std::string stripComment(std::string const& text) {
     char quote = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
@@ -38,10 +35,8 @@ std::string stripComment(std::string const& text)
     return text;
 }
 
-bool splitOperands(std::string const& rest, std::vector<std::string>& operands, std::string& error)
-{
-    if (rest.empty())
-        return true;
+bool splitOperands(std::string const& rest, std::vector<std::string>& operands, std::string& error) {
+    if (rest.empty()) return true;
     char quote = 0;
     int depth = 0;
     size_t start = 0;
@@ -77,45 +72,36 @@ bool splitOperands(std::string const& rest, std::vector<std::string>& operands, 
     return true;
 }
 
-size_t identifierEnd(std::string const& text, size_t start)
-{
+size_t identifierEnd(std::string const& text, size_t start) {
     size_t end = start;
-    while (end < text.size() && isIdentifierChar(text[end]))
-        ++end;
+    while (end < text.size() && isIdentifierChar(text[end])) ++end;
     return end;
 }
 
-} // namespace
+}  // namespace
 
-std::string trim(std::string const& text)
-{
+std::string trim(std::string const& text) {
     size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return std::string();
+    if (first == std::string::npos) return std::string();
     size_t last = text.find_last_not_of(" \t\r\n");
     return text.substr(first, last - first + 1);
 }
 
-bool isIdentifier(std::string const& text)
-{
+bool isIdentifier(std::string const& text) {
     return !text.empty() && isIdentifierStart(text[0]) && identifierEnd(text, 0) == text.size();
 }
 
-bool parseLine(std::string const& text, Statement& statement, std::string& error)
-{
+bool parseLine(std::string const& text, Statement& statement, std::string& error) {
     std::string line = trim(stripComment(text));
     // Labels: identifiers directly followed by ':'.
     for (;;) {
-        if (line.empty() || !isIdentifierStart(line[0]))
-            break;
+        if (line.empty() || !isIdentifierStart(line[0])) break;
         size_t end = identifierEnd(line, 0);
-        if (end >= line.size() || line[end] != ':')
-            break;
+        if (end >= line.size() || line[end] != ':') break;
         statement.labels.push_back(line.substr(0, end));
         line = trim(line.substr(end + 1));
     }
-    if (line.empty())
-        return true;
+    if (line.empty()) return true;
     if (!isIdentifierStart(line[0])) {
         error = "expected an instruction or directive, found '" + line + "'";
         return false;
@@ -130,8 +116,7 @@ bool parseLine(std::string const& text, Statement& statement, std::string& error
     return splitOperands(statement.rest, statement.operands, error);
 }
 
-bool parseStringLiteral(std::string const& text, std::string& value, std::string& error)
-{
+bool parseStringLiteral(std::string const& text, std::string& value, std::string& error) {
     if (text.size() < 2 || text.front() != '"' || text.back() != '"') {
         error = "expected a string in double quotes, found '" + text + "'";
         return false;
@@ -153,32 +138,47 @@ bool parseStringLiteral(std::string const& text, std::string& value, std::string
         }
         char e = text[++i];
         switch (e) {
-        case 'n': value += '\n'; break;
-        case 't': value += '\t'; break;
-        case 'r': value += '\r'; break;
-        case '0': value += '\0'; break;
-        case '\\': case '"': case '\'': value += e; break;
-        case 'x': {
-            size_t digits = 0;
-            unsigned code = 0;
-            while (digits < 2 && i + 1 + 1 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1]))) {
-                char d = text[++i];
-                code = code * 16 + unsigned(std::isdigit(static_cast<unsigned char>(d)) ? d - '0' : (std::tolower(d) - 'a' + 10));
-                ++digits;
+            case 'n':
+                value += '\n';
+                break;
+            case 't':
+                value += '\t';
+                break;
+            case 'r':
+                value += '\r';
+                break;
+            case '0':
+                value += '\0';
+                break;
+            case '\\':
+            case '"':
+            case '\'':
+                value += e;
+                break;
+            case 'x': {
+                size_t digits = 0;
+                unsigned code = 0;
+                while (digits < 2 && i + 1 + 1 < text.size() &&
+                       std::isxdigit(static_cast<unsigned char>(text[i + 1]))) {
+                    char d = text[++i];
+                    code = code * 16 + unsigned(std::isdigit(static_cast<unsigned char>(d))
+                                                    ? d - '0'
+                                                    : (std::tolower(d) - 'a' + 10));
+                    ++digits;
+                }
+                if (digits == 0) {
+                    error = "\\x without hexadecimal digits in a string";
+                    return false;
+                }
+                value += char(code);
+                break;
             }
-            if (digits == 0) {
-                error = "\\x without hexadecimal digits in a string";
+            default:
+                error = std::string("unknown escape \\") + e + " in a string";
                 return false;
-            }
-            value += char(code);
-            break;
-        }
-        default:
-            error = std::string("unknown escape \\") + e + " in a string";
-            return false;
         }
     }
     return true;
 }
 
-} // namespace Assembler
+}  // namespace Assembler

@@ -25,6 +25,6 @@ bool parseStringLiteral(std::string const& text, std::string& value, std::string
 
 std::string trim(std::string const& text);
 
-} // namespace Assembler
+}  // namespace Assembler
 
 #endif

@@ -26,13 +26,13 @@ public:
     // limits alone allow work that doubles with each level (a macro that
     // calls another twice, 64 deep; a file that includes another twice, 16
     // deep), which would never finish.
-    static constexpr size_t kMaxLines = size_t(1) << 22;
+    static constexpr size_t k_max_lines = size_t(1) << 22;
     // Characters of one line after its macro arguments are put in: an
     // argument used twice in a call of the next macro doubles with each
     // level.
-    static constexpr size_t kMaxLineLength = size_t(1) << 16;
+    static constexpr size_t k_max_line_length = size_t(1) << 16;
 
-    Preprocessor(AssemblerOptions const& options, Diagnostics& diagnostics, size_t maxLines = kMaxLines);
+    Preprocessor(AssemblerOptions const& options, Diagnostics& diagnostics, size_t maxLines = k_max_lines);
 
     void addSource(SourceFile const& source);
 
@@ -56,21 +56,21 @@ private:
     void startMacro(Statement const& statement);
     void include(Statement const& statement, unsigned includeDepth);
     void expand(Macro const& macro, Statement const& statement, unsigned includeDepth, unsigned macroDepth);
-    std::string substitute(Macro const& macro, std::string const& line, std::vector<std::string> const& arguments,
-                           unsigned expansion) const;
+    std::string substitute(Macro const& macro, std::string const& line,
+                           std::vector<std::string> const& arguments, unsigned expansion) const;
 
     AssemblerOptions const& m_options;
     Diagnostics& m_diagnostics;
     std::vector<Statement> m_statements;
     std::map<std::string, Macro> m_macros;
     Macro m_recording;
-    bool m_isRecording = false;
+    bool m_is_recording = false;
     unsigned m_expansions = 0;
-    size_t m_maxLines;
+    size_t m_max_lines;
     size_t m_lines = 0;  // lines read from files and macro bodies
-    bool m_tooLarge = false;
+    bool m_too_large = false;
 };
 
-} // namespace Assembler
+}  // namespace Assembler
 
 #endif

@@ -24,6 +24,6 @@ struct Statement {
     std::vector<std::string> operands;  // rest split at top-level commas, each trimmed
 };
 
-} // namespace Assembler
+}  // namespace Assembler
 
 #endif

@@ -9,24 +9,19 @@ namespace Assembler {
 namespace {
 
 // Keeps a long chain of constants from exhausting the stack.
-constexpr unsigned kMaxDepth = 256;
+constexpr unsigned k_max_depth = 256;
 
-} // namespace
+}  // namespace
 
-bool SymbolTable::isRegisterName(std::string const& name)
-{
-    if (name == "sp")
-        return true;
-    if (name.size() < 2 || (name[0] != 'r' && name[0] != 'p'))
-        return false;
+bool SymbolTable::isRegisterName(std::string const& name) {
+    if (name == "sp") return true;
+    if (name.size() < 2 || (name[0] != 'r' && name[0] != 'p')) return false;
     for (size_t i = 1; i < name.size(); ++i)
-        if (!std::isdigit(static_cast<unsigned char>(name[i])))
-            return false;
+        if (!std::isdigit(static_cast<unsigned char>(name[i]))) return false;
     return true;
 }
 
-bool SymbolTable::checkName(std::string const& name, std::string& error) const
-{
+bool SymbolTable::checkName(std::string const& name, std::string& error) const {
     if (!isIdentifier(name)) {
         error = "'" + name + "' is not a valid symbol name";
         return false;
@@ -35,24 +30,23 @@ bool SymbolTable::checkName(std::string const& name, std::string& error) const
         error = "'" + name + "' is a register name and cannot be a symbol";
         return false;
     }
-    if (name.size() > Qxx::kMaxSymbolNameLength) {
+    if (name.size() > Qxx::k_max_symbol_name_length) {
         error = "symbol name longer than 255 characters";
         return false;
     }
     auto found = m_entries.find(name);
     if (found != m_entries.end()) {
         SourceLocation const& first = found->second.location;
-        error = "symbol '" + name + "' is already defined at " + first.file + ":" + std::to_string(first.line);
+        error =
+            "symbol '" + name + "' is already defined at " + first.file + ":" + std::to_string(first.line);
         return false;
     }
     return true;
 }
 
 bool SymbolTable::defineLabel(std::string const& name, SectionId section, uint64_t offset,
-                              SourceLocation const& location, std::string& error)
-{
-    if (!checkName(name, error))
-        return false;
+                              SourceLocation const& location, std::string& error) {
+    if (!checkName(name, error)) return false;
     Entry& entry = m_entries[name];
     entry.isLabel = true;
     entry.section = section;
@@ -62,33 +56,29 @@ bool SymbolTable::defineLabel(std::string const& name, SectionId section, uint64
 }
 
 bool SymbolTable::defineConstant(std::string const& name, std::string const& expression,
-                                 SourceLocation const& location, std::string& error)
-{
-    if (!checkName(name, error))
-        return false;
+                                 SourceLocation const& location, std::string& error) {
+    if (!checkName(name, error)) return false;
     Entry& entry = m_entries[name];
     entry.expression = expression;
     entry.location = location;
     return true;
 }
 
-void SymbolTable::placeSections(uint32_t const bases[3])
-{
-    for (int index = 0; index < 3; ++index)
-        m_bases[index] = bases[index];
+void SymbolTable::placeSections(uint32_t const bases[3]) {
+    for (int index = 0; index < 3; ++index) m_bases[index] = bases[index];
     m_placed = true;
 }
 
-SymbolLookup SymbolTable::lookup()
-{
-    return [this](std::string const& name, int64_t& result, std::string& error) { return value(name, result, error); };
+SymbolLookup SymbolTable::lookup() {
+    return [this](std::string const& name, int64_t& result, std::string& error) {
+        return value(name, result, error);
+    };
 }
 
 // A constant is evaluated on first use and remembered; a failure is not
 // remembered, so that a constant that needs a label can still succeed
 // once the labels are placed.
-bool SymbolTable::value(std::string const& name, int64_t& result, std::string& error)
-{
+bool SymbolTable::value(std::string const& name, int64_t& result, std::string& error) {
     auto found = m_entries.find(name);
     if (found == m_entries.end()) {
         error = "undefined symbol '" + name + "'";
@@ -111,7 +101,7 @@ bool SymbolTable::value(std::string const& name, int64_t& result, std::string& e
         error = "constant '" + name + "' is defined in terms of itself";
         return false;
     }
-    if (m_depth >= kMaxDepth) {
+    if (m_depth >= k_max_depth) {
         error = "constants defined in terms of each other too deeply";
         return false;
     }
@@ -124,8 +114,7 @@ bool SymbolTable::value(std::string const& name, int64_t& result, std::string& e
     return ok;
 }
 
-bool SymbolTable::codeLabel(std::string const& name, uint32_t& address) const
-{
+bool SymbolTable::codeLabel(std::string const& name, uint32_t& address) const {
     auto found = m_entries.find(name);
     if (found == m_entries.end() || !found->second.isLabel || found->second.section != SectionId::Code)
         return false;
@@ -133,17 +122,16 @@ bool SymbolTable::codeLabel(std::string const& name, uint32_t& address) const
     return true;
 }
 
-std::vector<Qxx::Symbol> SymbolTable::exportedSymbols(std::vector<std::pair<SourceLocation, std::string>>& errors)
-{
-    static Qxx::SymbolKind const kinds[3] = {Qxx::SymbolKind::Code, Qxx::SymbolKind::Data, Qxx::SymbolKind::Bss};
+std::vector<Qxx::Symbol> SymbolTable::exportedSymbols(
+    std::vector<std::pair<SourceLocation, std::string>>& errors) {
+    static Qxx::SymbolKind const kinds[3] = {Qxx::SymbolKind::Code, Qxx::SymbolKind::Data,
+                                             Qxx::SymbolKind::Bss};
     std::vector<Qxx::Symbol> symbols;
     for (auto& [name, entry] : m_entries) {
-        if (name.compare(0, 2, ".L") == 0)
-            continue;
+        if (name.compare(0, 2, ".L") == 0) continue;
         int64_t result = 0;
         std::string error;
-        if (!value(name, result, error))
-            continue;  // reported where the constant is defined
+        if (!value(name, result, error)) continue;  // reported where the constant is defined
         if (result < -(int64_t(1) << 31) || result > int64_t(0xffffffff)) {
             errors.emplace_back(entry.location, "the value of '" + name + "' does not fit in 32 bits");
             continue;
@@ -154,4 +142,4 @@ std::vector<Qxx::Symbol> SymbolTable::exportedSymbols(std::vector<std::pair<Sour
     return symbols;
 }
 
-} // namespace Assembler
+}  // namespace Assembler

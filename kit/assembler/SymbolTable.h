@@ -20,10 +20,10 @@ enum class SectionId { Code = 0, Data = 1, Bss = 2 };
 class SymbolTable {
 public:
     // False with an error text when the name is taken or not allowed.
-    bool defineLabel(std::string const& name, SectionId section, uint64_t offset, SourceLocation const& location,
-                     std::string& error);
-    bool defineConstant(std::string const& name, std::string const& expression, SourceLocation const& location,
-                        std::string& error);
+    bool defineLabel(std::string const& name, SectionId section, uint64_t offset,
+                     SourceLocation const& location, std::string& error);
+    bool defineConstant(std::string const& name, std::string const& expression,
+                        SourceLocation const& location, std::string& error);
 
     // Gives the labels their addresses; until then a label's value is an
     // error ("not known yet").
@@ -63,6 +63,6 @@ private:
     uint32_t m_bases[3] = {0, 0, 0};
 };
 
-} // namespace Assembler
+}  // namespace Assembler
 
 #endif

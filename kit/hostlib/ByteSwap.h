@@ -10,26 +10,23 @@
 
 namespace HostLib {
 
-inline Qxx::ByteOrder hostByteOrder()
-{
+inline Qxx::ByteOrder hostByteOrder() {
     uint16_t const probe = 1;
     return *reinterpret_cast<uint8_t const*>(&probe) == 1 ? Qxx::ByteOrder::Little : Qxx::ByteOrder::Big;
 }
 
 // Reverses the bytes of each element of elementSize bytes, in place;
 // size is a multiple of elementSize.
-inline void swapElements(void* buffer, size_t size, size_t elementSize)
-{
+inline void swapElements(void* buffer, size_t size, size_t elementSize) {
     uint8_t* bytes = static_cast<uint8_t*>(buffer);
     for (size_t offset = 0; offset + elementSize <= size; offset += elementSize)
         std::reverse(bytes + offset, bytes + offset + elementSize);
 }
 
-inline uint32_t swapWord(uint32_t value)
-{
+inline uint32_t swapWord(uint32_t value) {
     return (value >> 24) | ((value >> 8) & 0xff00u) | ((value << 8) & 0xff0000u) | (value << 24);
 }
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

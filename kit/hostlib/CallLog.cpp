@@ -10,8 +10,7 @@ namespace HostLib {
 namespace {
 
 // "(handle, host, instance)" to its names.
-std::vector<std::string> splitNames(std::string list)
-{
+std::vector<std::string> splitNames(std::string list) {
     std::vector<std::string> names;
     if (list.size() >= 2 && list.front() == '(' && list.back() == ')') list = list.substr(1, list.size() - 2);
     std::string::size_type start = 0;
@@ -26,11 +25,10 @@ std::vector<std::string> splitNames(std::string list)
     return names;
 }
 
-} // namespace
+}  // namespace
 
 std::string CallLog::line(char const* name, char const* argumentNames, std::vector<std::string> const& values,
-                          std::string const& result, long long microseconds)
-{
+                          std::string const& result, long long microseconds) {
     std::vector<std::string> const names = splitNames(argumentNames);
     std::string text = std::string("qxapi: ") + name + "(";
     for (size_t i = 0; i < values.size(); ++i) {
@@ -43,24 +41,21 @@ std::string CallLog::line(char const* name, char const* argumentNames, std::vect
     return text + " (" + std::to_string(microseconds) + " us)";
 }
 
-void CallLog::write(std::string const& line)
-{
+void CallLog::write(std::string const& line) {
     char const* path = std::getenv("QX_QXAPI_TRACE");
     if (path == nullptr || *path == '\0' || !appendLine(path, line)) writeErrorLine(line);
 }
 
-std::string CallLog::value(char const* text)
-{
+std::string CallLog::value(char const* text) {
     if (text == nullptr) return "(null)";
     return "\"" + std::string(text) + "\"";
 }
 
-std::string CallLog::value(void const* pointer)
-{
+std::string CallLog::value(void const* pointer) {
     if (pointer == nullptr) return "(null)";
     char text[32];
     std::snprintf(text, sizeof text, "%p", pointer);
     return text;
 }
 
-} // namespace HostLib
+}  // namespace HostLib

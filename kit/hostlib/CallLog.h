@@ -17,8 +17,9 @@ public:
     // The line of one call. argumentNames is the argument list as the
     // entry-point list writes it: "(handle, host, instance)". An empty
     // result is a call without result.
-    static std::string line(char const* name, char const* argumentNames, std::vector<std::string> const& values,
-                            std::string const& result, long long microseconds);
+    static std::string line(char const* name, char const* argumentNames,
+                            std::vector<std::string> const& values, std::string const& result,
+                            long long microseconds);
     static void write(std::string const& line);
 
     // Texts of argument and result values: numbers in decimal, texts in
@@ -26,8 +27,7 @@ public:
     static std::string value(char const* text);
     static std::string value(void const* pointer);
     template <class T>
-    static std::string value(T number)
-    {
+    static std::string value(T number) {
         if constexpr (std::is_pointer_v<T>) {
             return value(reinterpret_cast<void const*>(number));
         } else if constexpr (std::is_signed_v<T>) {
@@ -38,6 +38,6 @@ public:
     }
 };
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

@@ -10,16 +10,19 @@ namespace {
 
 using HostLib::CallLog;
 
-int add(int a, char const* text, void* pointer) { return a + (text != nullptr) + (pointer != nullptr); }
+int add(int a, char const* text, void* pointer) {
+    return a + (text != nullptr) + (pointer != nullptr);
+}
 
-TEST(CallLog, LinesNameEveryArgumentAndTheResult)
-{
+TEST(CallLog, LinesNameEveryArgumentAndTheResult) {
     struct Case {
         std::vector<std::string> values;
         std::string result;
         std::string line;
     } const cases[] = {
-        {{"1", "\"localhost\"", "0"}, "0", "qxapi: connect(handle=1, host=\"localhost\", instance=0) = 0 (7 us)"},
+        {{"1", "\"localhost\"", "0"},
+         "0",
+         "qxapi: connect(handle=1, host=\"localhost\", instance=0) = 0 (7 us)"},
         {{"0x10", "(null)", "3"}, "", "qxapi: connect(handle=0x10, host=(null), instance=3) (7 us)"},
     };
     for (auto const& c : cases)
@@ -29,8 +32,7 @@ TEST(CallLog, LinesNameEveryArgumentAndTheResult)
     EXPECT_EQ(CallLog::value(uint64_t(1) << 40), "1099511627776");
 }
 
-TEST(CallLog, TraceVariantAppendsOneLinePerCallToTheNamedFile)
-{
+TEST(CallLog, TraceVariantAppendsOneLinePerCallToTheNamedFile) {
     TestSupport::TemporaryDirectory directory;
     ::setenv("QX_QXAPI_TRACE", directory.file("calls.log").c_str(), 1);
     EXPECT_EQ(HostLib::callEntry<HostLib::Variant::Trace>("add", "(a, text, pointer)", &add, 2, "x",
@@ -45,4 +47,4 @@ TEST(CallLog, TraceVariantAppendsOneLinePerCallToTheNamedFile)
     EXPECT_EQ(log.find('\n'), log.size() - 1) << log;
 }
 
-} // namespace
+}  // namespace

@@ -13,14 +13,14 @@
 namespace HostLib {
 
 template <Variant variant, class Ret, class... Params, class... Args>
-Ret callEntry(char const* name, char const* argumentNames, Ret (*implementation)(Params...), Args... args)
-{
+Ret callEntry(char const* name, char const* argumentNames, Ret (*implementation)(Params...), Args... args) {
     if constexpr (variant != Variant::Trace) {
         return implementation(args...);
     } else {
         auto const start = std::chrono::steady_clock::now();
         auto elapsed = [start] {
-            return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start)
+            return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                         start)
                 .count();
         };
         // Arguments are shown as they were passed, before the call may
@@ -37,6 +37,6 @@ Ret callEntry(char const* name, char const* argumentNames, Ret (*implementation)
     }
 }
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

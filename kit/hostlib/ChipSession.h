@@ -34,6 +34,6 @@ struct ChipSession {
     std::set<uint32_t> readRequests;
 };
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

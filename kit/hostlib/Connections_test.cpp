@@ -13,8 +13,7 @@ protected:
     void SetUp() override { clearLibraryEnvironment(m_directory.path()); }
 
     // Loads and runs source on chip 0 of the current connection.
-    int32_t runOnCurrent(QXAPI_handle handle, char const* name, char const* source)
-    {
+    int32_t runOnCurrent(QXAPI_handle handle, char const* name, char const* source) {
         EXPECT_EQ(do_register_application(handle, 0), QXAPI_OK);
         EXPECT_EQ(do_load(handle, 0, writeProgram(m_directory, name, source).c_str()), QXAPI_OK);
         EXPECT_EQ(do_run(handle, 0), QXAPI_OK);
@@ -27,8 +26,7 @@ protected:
     TemporaryDirectory m_directory;
 };
 
-TEST_F(Connections, TheCurrentConnectionServesTheCallsAndEachKeepsItsOwnProgram)
-{
+TEST_F(Connections, TheCurrentConnectionServesTheCallsAndEachKeepsItsOwnProgram) {
     QXAPI_handle handle = do_new(QXAPI_LOAD_DIRECT);
     int current = -1;
     EXPECT_EQ(do_get_current_connection(handle, &current), QXAPI_ERR_NO_CONNECTION);
@@ -53,8 +51,7 @@ TEST_F(Connections, TheCurrentConnectionServesTheCallsAndEachKeepsItsOwnProgram)
     do_delete(handle);
 }
 
-TEST_F(Connections, DestroyingEndsARunAndUnknownIdsAreRefused)
-{
+TEST_F(Connections, DestroyingEndsARunAndUnknownIdsAreRefused) {
     QXAPI_handle handle = do_new(QXAPI_LOAD_DIRECT);
     ASSERT_EQ(do_connect(handle, "localhost", 0), QXAPI_OK);
     ASSERT_EQ(do_register_application(handle, 0), QXAPI_OK);
@@ -81,8 +78,7 @@ TEST_F(Connections, DestroyingEndsARunAndUnknownIdsAreRefused)
     do_delete(handle);
 }
 
-TEST_F(Connections, TheCallBackAddressIsRecordedAndChecked)
-{
+TEST_F(Connections, TheCallBackAddressIsRecordedAndChecked) {
     QXAPI_handle handle = do_new(QXAPI_LOAD_DIRECT);
     int port = -1;
     EXPECT_EQ(do_get_reverse_inet_port(handle, &port), QXAPI_OK);
@@ -102,4 +98,4 @@ TEST_F(Connections, TheCallBackAddressIsRecordedAndChecked)
     do_delete(handle);
 }
 
-} // namespace
+}  // namespace

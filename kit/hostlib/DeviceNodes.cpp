@@ -1,9 +1,9 @@
 #include "hostlib/DeviceNodes.h"
 
-#include <algorithm>
-#include <cstdlib>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <algorithm>
+#include <cstdlib>
 
 namespace HostLib {
 
@@ -11,22 +11,19 @@ namespace {
 
 char const* const s_node_prefix = "orvald";
 
-std::string deviceDirectory()
-{
+std::string deviceDirectory() {
     char const* directory = std::getenv("QX_DEVICE_DIR");
     return directory != nullptr && *directory != '\0' ? directory : "/dev";
 }
 
-bool exists(std::string const& path)
-{
+bool exists(std::string const& path) {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0;
 }
 
-} // namespace
+}  // namespace
 
-std::vector<std::string> DeviceNodes::list()
-{
+std::vector<std::string> DeviceNodes::list() {
     std::vector<std::string> paths;
     std::string const directory = deviceDirectory();
     DIR* entries = ::opendir(directory.c_str());
@@ -41,8 +38,7 @@ std::vector<std::string> DeviceNodes::list()
     return paths;
 }
 
-Status DeviceNodes::find(uint32_t instance, std::string& path)
-{
+Status DeviceNodes::find(uint32_t instance, std::string& path) {
     std::string const pattern = deviceDirectory() + "/" + s_node_prefix;
     if (instance == 0) {
         std::vector<std::string> const paths = list();
@@ -55,4 +51,4 @@ Status DeviceNodes::find(uint32_t instance, std::string& path)
     return Status::ok();
 }
 
-} // namespace HostLib
+}  // namespace HostLib

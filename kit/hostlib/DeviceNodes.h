@@ -22,6 +22,6 @@ public:
     static Status find(uint32_t instance, std::string& path);
 };
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

@@ -7,16 +7,14 @@ namespace HostLib {
 
 namespace {
 
-std::mutex& outputMutex()
-{
+std::mutex& outputMutex() {
     static std::mutex mutex;
     return mutex;
 }
 
-} // namespace
+}  // namespace
 
-void writeErrorLine(std::string const& text)
-{
+void writeErrorLine(std::string const& text) {
     std::string const line = text + "\n";
     std::lock_guard<std::mutex> lock(outputMutex());
     std::fwrite(line.data(), 1, line.size(), stderr);
@@ -25,8 +23,7 @@ void writeErrorLine(std::string const& text)
 
 // Opened and closed for every line, so that the file is complete even
 // when the process dies right after the call.
-bool appendLine(std::string const& path, std::string const& text)
-{
+bool appendLine(std::string const& path, std::string const& text) {
     std::string const line = text + "\n";
     std::lock_guard<std::mutex> lock(outputMutex());
     std::FILE* file = std::fopen(path.c_str(), "a");
@@ -35,6 +32,8 @@ bool appendLine(std::string const& path, std::string const& text)
     return std::fclose(file) == 0 && written;
 }
 
-void reportSimulator(std::string const& text) { writeErrorLine("qxsim: " + text); }
+void reportSimulator(std::string const& text) {
+    writeErrorLine("qxsim: " + text);
+}
 
-} // namespace HostLib
+}  // namespace HostLib

@@ -19,6 +19,6 @@ bool appendLine(std::string const& path, std::string const& text);
 // "qxsim: " + text, on standard error.
 void reportSimulator(std::string const& text);
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

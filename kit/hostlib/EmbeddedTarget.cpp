@@ -21,8 +21,7 @@ namespace {
 using Chip = EmbeddedTarget::Chip;
 
 // Waits for the run on the runner's worker and gives its end.
-ProgramEnd endOfRun(Chip& chip)
-{
+ProgramEnd endOfRun(Chip& chip) {
     ProgramEnd end;
     end.chip = chip.number;
     end.state = chip.runner->wait();
@@ -31,13 +30,15 @@ ProgramEnd endOfRun(Chip& chip)
     return end;
 }
 
-Status failure(int code, std::string const& error) { return Status::error(code, error); }
+Status failure(int code, std::string const& error) {
+    return Status::error(code, error);
+}
 
-} // namespace
+}  // namespace
 
-std::unique_ptr<EmbeddedTarget> EmbeddedTarget::create(Simulator::ProcessorConfig const& config, unsigned chips,
-                                                       std::shared_ptr<TargetEvents> events, Status& status)
-{
+std::unique_ptr<EmbeddedTarget> EmbeddedTarget::create(Simulator::ProcessorConfig const& config,
+                                                       unsigned chips, std::shared_ptr<TargetEvents> events,
+                                                       Status& status) {
     std::unique_ptr<EmbeddedTarget> target(new EmbeddedTarget());
     for (unsigned number = 0; number < chips; ++number) {
         std::string error;
@@ -56,23 +57,22 @@ std::unique_ptr<EmbeddedTarget> EmbeddedTarget::create(Simulator::ProcessorConfi
     return target;
 }
 
-EmbeddedTarget::~EmbeddedTarget()
-{
+EmbeddedTarget::~EmbeddedTarget() {
     for (std::shared_ptr<Chip> const& chip : m_chips) {
         if (chip->runner->active()) chip->runner->abort();
         chip->releaseWatcher();
     }
 }
 
-uint32_t EmbeddedTarget::chipCount() const { return uint32_t(m_chips.size()); }
+uint32_t EmbeddedTarget::chipCount() const {
+    return uint32_t(m_chips.size());
+}
 
-Simulator::ProcessorConfig const& EmbeddedTarget::dimensions(uint32_t chip) const
-{
+Simulator::ProcessorConfig const& EmbeddedTarget::dimensions(uint32_t chip) const {
     return m_chips[chip]->processor().config();
 }
 
-Status EmbeddedTarget::load(uint32_t chip, Qxx::QxxImage const& image)
-{
+Status EmbeddedTarget::load(uint32_t chip, Qxx::QxxImage const& image) {
     Chip& slot = *m_chips[chip];
     std::lock_guard<std::mutex> lock(slot.mutex);
     if (slot.running) return failure(QXAPI_ERR_BUSY, "cannot load while a program runs");
@@ -83,8 +83,7 @@ Status EmbeddedTarget::load(uint32_t chip, Qxx::QxxImage const& image)
     return Status::ok();
 }
 
-Status EmbeddedTarget::reset(uint32_t chip)
-{
+Status EmbeddedTarget::reset(uint32_t chip) {
     Chip& slot = *m_chips[chip];
     if (slot.runner->active()) slot.runner->abort();
     if (!slot.onWatcherThread()) wait(chip);
@@ -96,16 +95,17 @@ Status EmbeddedTarget::reset(uint32_t chip)
     return Status::ok();
 }
 
-Status EmbeddedTarget::run(uint32_t chip, Simulator::RunLimits const& limits)
-{
+Status EmbeddedTarget::run(uint32_t chip, Simulator::RunLimits const& limits) {
     std::shared_ptr<Chip> const& slot = m_chips[chip];
     {
         std::lock_guard<std::mutex> lock(slot->mutex);
         if (slot->running) return failure(QXAPI_ERR_BUSY, "a program is already running");
-        if (slot->onWatcherThread()) return failure(QXAPI_ERR_BUSY, "cannot start a program from its own end event");
+        if (slot->onWatcherThread())
+            return failure(QXAPI_ERR_BUSY, "cannot start a program from its own end event");
         std::string error;
         if (!slot->runner->start(limits, error)) {
-            int const code = slot->processor().state() == ProcessorState::Empty ? QXAPI_ERR_NO_PROGRAM : QXAPI_ERR_BUSY;
+            int const code =
+                slot->processor().state() == ProcessorState::Empty ? QXAPI_ERR_NO_PROGRAM : QXAPI_ERR_BUSY;
             return failure(code, error);
         }
         slot->startWatcher([slot] { return endOfRun(*slot); });
@@ -114,21 +114,18 @@ Status EmbeddedTarget::run(uint32_t chip, Simulator::RunLimits const& limits)
     return Status::ok();
 }
 
-Status EmbeddedTarget::halt(uint32_t chip)
-{
+Status EmbeddedTarget::halt(uint32_t chip) {
     Chip& slot = *m_chips[chip];
     if (!slot.runner->active()) return failure(QXAPI_ERR_NOT_RUNNING, "no program is running");
     slot.runner->halt();
     return Status::ok();
 }
 
-void EmbeddedTarget::abort(uint32_t chip)
-{
+void EmbeddedTarget::abort(uint32_t chip) {
     if (m_chips[chip]->runner->active()) m_chips[chip]->runner->abort();
 }
 
-ProcessorState EmbeddedTarget::wait(uint32_t chip)
-{
+ProcessorState EmbeddedTarget::wait(uint32_t chip) {
     Chip& slot = *m_chips[chip];
     // On the watcher (an end event's callback) the run has ended already.
     if (slot.onWatcherThread()) return slot.runner->wait();
@@ -136,25 +133,24 @@ ProcessorState EmbeddedTarget::wait(uint32_t chip)
     return slot.processor().state();
 }
 
-ProcessorState EmbeddedTarget::state(uint32_t chip) const { return m_chips[chip]->processor().state(); }
+ProcessorState EmbeddedTarget::state(uint32_t chip) const {
+    return m_chips[chip]->processor().state();
+}
 
-ProgramEnd EmbeddedTarget::lastEnd(uint32_t chip) const
-{
+ProgramEnd EmbeddedTarget::lastEnd(uint32_t chip) const {
     Chip const& slot = *m_chips[chip];
     std::lock_guard<std::mutex> lock(slot.mutex);
     return slot.last;
 }
 
-Status EmbeddedTarget::readMemory(uint32_t chip, uint64_t address, void* data, size_t size)
-{
+Status EmbeddedTarget::readMemory(uint32_t chip, uint64_t address, void* data, size_t size) {
     std::string error;
     if (!m_chips[chip]->processor().readMonoMemory(address, data, size, error))
         return failure(QXAPI_ERR_BAD_ADDRESS, error);
     return Status::ok();
 }
 
-Status EmbeddedTarget::writeMemory(uint32_t chip, uint64_t address, void const* data, size_t size)
-{
+Status EmbeddedTarget::writeMemory(uint32_t chip, uint64_t address, void const* data, size_t size) {
     std::string error;
     if (!m_chips[chip]->processor().writeMonoMemory(address, data, size, error))
         return failure(QXAPI_ERR_BAD_ADDRESS, error);
@@ -163,61 +159,66 @@ Status EmbeddedTarget::writeMemory(uint32_t chip, uint64_t address, void const* 
 
 // Registers change under a running program, so they are only read and
 // written between runs.
-Status EmbeddedTarget::readControlRegister(uint32_t chip, uint32_t reg, uint32_t& value)
-{
+Status EmbeddedTarget::readControlRegister(uint32_t chip, uint32_t reg, uint32_t& value) {
     Chip& slot = *m_chips[chip];
-    if (slot.runner->active()) return failure(QXAPI_ERR_BUSY, "registers cannot be read while a program runs");
+    if (slot.runner->active())
+        return failure(QXAPI_ERR_BUSY, "registers cannot be read while a program runs");
     std::string error;
-    if (!slot.processor().readControlRegister(reg, value, error)) return failure(QXAPI_ERR_BAD_REGISTER, error);
+    if (!slot.processor().readControlRegister(reg, value, error))
+        return failure(QXAPI_ERR_BAD_REGISTER, error);
     return Status::ok();
 }
 
-Status EmbeddedTarget::writeControlRegister(uint32_t chip, uint32_t reg, uint32_t value)
-{
+Status EmbeddedTarget::writeControlRegister(uint32_t chip, uint32_t reg, uint32_t value) {
     Chip& slot = *m_chips[chip];
-    if (slot.runner->active()) return failure(QXAPI_ERR_BUSY, "registers cannot be written while a program runs");
+    if (slot.runner->active())
+        return failure(QXAPI_ERR_BUSY, "registers cannot be written while a program runs");
     std::string error;
-    if (!slot.processor().writeControlRegister(reg, value, error)) return failure(QXAPI_ERR_BAD_REGISTER, error);
+    if (!slot.processor().writeControlRegister(reg, value, error))
+        return failure(QXAPI_ERR_BAD_REGISTER, error);
     return Status::ok();
 }
 
-Status EmbeddedTarget::semaphoreWait(uint32_t chip, uint32_t semaphore)
-{
+Status EmbeddedTarget::semaphoreWait(uint32_t chip, uint32_t semaphore) {
     switch (m_chips[chip]->processor().semaphoreWait(semaphore)) {
-    case Simulator::HostWait::Acquired:
-        return Status::ok();
-    case Simulator::HostWait::Ended:
-        return failure(QXAPI_ERR_PROGRAM_ENDED, "semaphore " + std::to_string(semaphore) +
-                                                     " is zero and no program runs that could signal it");
-    case Simulator::HostWait::NoSuchSemaphore:
-        break;
+        case Simulator::HostWait::Acquired:
+            return Status::ok();
+        case Simulator::HostWait::Ended:
+            return failure(QXAPI_ERR_PROGRAM_ENDED, "semaphore " + std::to_string(semaphore) +
+                                                        " is zero and no program runs that could signal it");
+        case Simulator::HostWait::NoSuchSemaphore:
+            break;
     }
     return failure(QXAPI_ERR_NO_SEMAPHORE, "no semaphore " + std::to_string(semaphore));
 }
 
-Status EmbeddedTarget::semaphoreSignal(uint32_t chip, uint32_t semaphore)
-{
+Status EmbeddedTarget::semaphoreSignal(uint32_t chip, uint32_t semaphore) {
     std::string error;
-    if (!m_chips[chip]->processor().semaphoreSignal(semaphore, error)) return failure(QXAPI_ERR_NO_SEMAPHORE, error);
+    if (!m_chips[chip]->processor().semaphoreSignal(semaphore, error))
+        return failure(QXAPI_ERR_NO_SEMAPHORE, error);
     return Status::ok();
 }
 
-bool EmbeddedTarget::symbolValue(uint32_t chip, std::string const& name, uint32_t& value) const
-{
+bool EmbeddedTarget::symbolValue(uint32_t chip, std::string const& name, uint32_t& value) const {
     return m_chips[chip]->processor().symbolValue(name, value);
 }
 
-Status EmbeddedTarget::startTrace(uint32_t chip, std::string const& path)
-{
+Status EmbeddedTarget::startTrace(uint32_t chip, std::string const& path) {
     std::string error;
     if (!m_chips[chip]->processor().startTrace(path, error)) return failure(QXAPI_ERR_TRACE_FILE, error);
     return Status::ok();
 }
 
-void EmbeddedTarget::stopTrace(uint32_t chip) { m_chips[chip]->processor().stopTrace(); }
+void EmbeddedTarget::stopTrace(uint32_t chip) {
+    m_chips[chip]->processor().stopTrace();
+}
 
-bool EmbeddedTarget::tracing(uint32_t chip) const { return m_chips[chip]->processor().tracing(); }
+bool EmbeddedTarget::tracing(uint32_t chip) const {
+    return m_chips[chip]->processor().tracing();
+}
 
-void* EmbeddedTarget::processorObject(uint32_t chip) { return &m_chips[chip]->processor(); }
+void* EmbeddedTarget::processorObject(uint32_t chip) {
+    return &m_chips[chip]->processor();
+}
 
-} // namespace HostLib
+}  // namespace HostLib

@@ -45,20 +45,18 @@ char const* const s_texts[] = {
 
 static_assert(sizeof s_texts / sizeof s_texts[0] == QXAPI_ERR_LAST + 1, "one text per error code");
 
-} // namespace
+}  // namespace
 
-char const* errorText(int code)
-{
+char const* errorText(int code) {
     if (code < 0 || code > QXAPI_ERR_LAST) return nullptr;
     return s_texts[code];
 }
 
-std::string describeError(int code, std::string const& detail)
-{
+std::string describeError(int code, std::string const& detail) {
     char const* text = errorText(code);
     std::string description = text != nullptr ? text : "unknown error code " + std::to_string(code);
     if (!detail.empty()) description += ": " + detail;
     return description;
 }
 
-} // namespace HostLib
+}  // namespace HostLib

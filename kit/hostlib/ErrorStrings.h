@@ -13,6 +13,6 @@ char const* errorText(int code);
 // followed by ": " and the detail when there is one.
 std::string describeError(int code, std::string const& detail);
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

@@ -8,8 +8,7 @@
 
 namespace {
 
-TEST(ErrorStrings, EveryCodeHasItsOwnText)
-{
+TEST(ErrorStrings, EveryCodeHasItsOwnText) {
     std::set<std::string> texts;
     for (int code = QXAPI_OK; code <= QXAPI_ERR_LAST; ++code) {
         char const* text = HostLib::errorText(code);
@@ -21,8 +20,7 @@ TEST(ErrorStrings, EveryCodeHasItsOwnText)
     EXPECT_EQ(HostLib::errorText(-1), nullptr);
 }
 
-TEST(ErrorStrings, GetErrorStringFillsTheBufferWithinItsSize)
-{
+TEST(ErrorStrings, GetErrorStringFillsTheBufferWithinItsSize) {
     struct Case {
         int code;
         int size;
@@ -46,4 +44,4 @@ TEST(ErrorStrings, GetErrorStringFillsTheBufferWithinItsSize)
     EXPECT_EQ(HostLib::Impl::do_get_error_string(nullptr, 0, nullptr, 10), QXAPI_ERR_NULL_POINTER);
 }
 
-} // namespace
+}  // namespace

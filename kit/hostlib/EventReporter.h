@@ -29,7 +29,7 @@ constexpr int Terminated = 4;
 constexpr int Faulted = 5;
 constexpr int First = Loaded;
 constexpr int Last = Faulted;
-} // namespace Event
+}  // namespace Event
 
 class EventReporter final : public TargetEvents {
 public:
@@ -53,6 +53,6 @@ private:
     std::map<std::pair<uint32_t, int>, std::pair<QXAPI_callback, void*>> m_callbacks;
 };
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

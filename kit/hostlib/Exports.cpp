@@ -19,16 +19,16 @@ struct VariantSetter {
     VariantSetter() { HostLib::setLibraryVariant(s_variant); }
 } const s_variant_setter;
 
-} // namespace
+}  // namespace
 
-#define QXAPI_EXPORT(ret, exported, name, params, args)                                                         \
-    extern "C" ret exported params                                                                              \
-    {                                                                                                            \
-        return HostLib::callEntry<s_variant>(#name, #args, &HostLib::Impl::do_##name QXAPI_ARGUMENTS args);     \
+#define QXAPI_EXPORT(ret, exported, name, params, args)                                                     \
+    extern "C" ret exported params {                                                                        \
+        return HostLib::callEntry<s_variant>(#name, #args, &HostLib::Impl::do_##name QXAPI_ARGUMENTS args); \
     }
 #define QXAPI_ARGUMENTS(...) , __VA_ARGS__
 #define QXAPI_PUBLIC(ret, name, params, args, kind) QXAPI_EXPORT(ret, QXAPI_EXPORT_##name, name, params, args)
-#define QXAPI_PRIVATE(ret, name, params, args, guard) QXAPI_EXPORT(ret, __qxapi_export_##name, name, params, args)
+#define QXAPI_PRIVATE(ret, name, params, args, guard) \
+    QXAPI_EXPORT(ret, __qxapi_export_##name, name, params, args)
 #include "qxapi/qxapi_entry_points.def"
 #undef QXAPI_PUBLIC
 #undef QXAPI_PRIVATE

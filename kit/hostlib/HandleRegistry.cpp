@@ -12,32 +12,28 @@ struct Registry {
     std::map<QXAPI_handle, std::shared_ptr<QXAPI_handle_s>> handles;
 };
 
-Registry& registry()
-{
+Registry& registry() {
     static Registry instance;
     return instance;
 }
 
-} // namespace
+}  // namespace
 
-void HandleRegistry::add(std::shared_ptr<QXAPI_handle_s> handle)
-{
+void HandleRegistry::add(std::shared_ptr<QXAPI_handle_s> handle) {
     Registry& live = registry();
     std::lock_guard<std::mutex> lock(live.mutex);
     QXAPI_handle const key = handle.get();
     live.handles[key] = std::move(handle);
 }
 
-std::shared_ptr<QXAPI_handle_s> HandleRegistry::find(QXAPI_handle handle)
-{
+std::shared_ptr<QXAPI_handle_s> HandleRegistry::find(QXAPI_handle handle) {
     Registry& live = registry();
     std::lock_guard<std::mutex> lock(live.mutex);
     auto const found = live.handles.find(handle);
     return found != live.handles.end() ? found->second : nullptr;
 }
 
-std::shared_ptr<QXAPI_handle_s> HandleRegistry::remove(QXAPI_handle handle)
-{
+std::shared_ptr<QXAPI_handle_s> HandleRegistry::remove(QXAPI_handle handle) {
     Registry& live = registry();
     std::lock_guard<std::mutex> lock(live.mutex);
     auto const found = live.handles.find(handle);
@@ -47,4 +43,4 @@ std::shared_ptr<QXAPI_handle_s> HandleRegistry::remove(QXAPI_handle handle)
     return removed;
 }
 
-} // namespace HostLib
+}  // namespace HostLib

@@ -20,6 +20,6 @@ public:
     static std::shared_ptr<QXAPI_handle_s> remove(QXAPI_handle handle);
 };
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

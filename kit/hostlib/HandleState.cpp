@@ -6,15 +6,12 @@ namespace HostLib {
 
 HandleState::HandleState(QXAPI_handle self, Variant variant, int loadMode)
     : m_variant(variant),
-      m_loadMode(loadMode),
-      m_events(std::make_shared<EventReporter>(self, variant == Variant::Debugger))
-{
-}
+      m_load_mode(loadMode),
+      m_events(std::make_shared<EventReporter>(self, variant == Variant::Debugger)) {}
 
 HandleState::~HandleState() = default;
 
-Status HandleState::connect(char const* host, uint32_t instance)
-{
+Status HandleState::connect(char const* host, uint32_t instance) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (m_current >= 0) return Status::error(QXAPI_ERR_ALREADY_CONNECTED);
@@ -29,8 +26,7 @@ Status HandleState::connect(char const* host, uint32_t instance)
 
 // Connects outside the lock (a server may take seconds to answer), then
 // enters the connection in the table.
-Status HandleState::open(char const* host, uint32_t instance, int& id)
-{
+Status HandleState::open(char const* host, uint32_t instance, int& id) {
     Status status;
     std::unique_ptr<Target> target = connectTarget(host, instance, m_events, status);
     if (!target) return status;
@@ -38,24 +34,23 @@ Status HandleState::open(char const* host, uint32_t instance, int& id)
     connection.sessions.assign(target->chipCount(), ChipSession());
     for (uint32_t chip = 0; chip < target->chipCount(); ++chip) {
         Simulator::ProcessorConfig const& config = target->dimensions(chip);
-        uint64_t const stackBase = uint64_t(config.monoMemoryStart) + config.monoMemorySize - config.monoStackSize;
+        uint64_t const stackBase =
+            uint64_t(config.monoMemoryStart) + config.monoMemorySize - config.monoStackSize;
         connection.sessions[chip].allocator.setArena(config.monoMemoryStart, stackBase);
     }
     connection.target = std::move(target);
     std::lock_guard<std::mutex> lock(m_mutex);
-    id = m_nextId++;
+    id = m_next_id++;
     m_connections.emplace(id, std::move(connection));
     return Status::ok();
 }
 
-HandleState::Connection* HandleState::current()
-{
+HandleState::Connection* HandleState::current() {
     auto const found = m_connections.find(m_current);
     return found != m_connections.end() ? &found->second : nullptr;
 }
 
-Status HandleState::target(Target*& target)
-{
+Status HandleState::target(Target*& target) {
     std::lock_guard<std::mutex> lock(m_mutex);
     Connection* const connection = current();
     if (!connection) return Status::error(QXAPI_ERR_NOT_CONNECTED);
@@ -63,8 +58,7 @@ Status HandleState::target(Target*& target)
     return Status::ok();
 }
 
-Status HandleState::chip(uint32_t chip, Target*& target, ChipSession*& session)
-{
+Status HandleState::chip(uint32_t chip, Target*& target, ChipSession*& session) {
     std::lock_guard<std::mutex> lock(m_mutex);
     Connection* const connection = current();
     if (!connection) return Status::error(QXAPI_ERR_NOT_CONNECTED);
@@ -76,32 +70,27 @@ Status HandleState::chip(uint32_t chip, Target*& target, ChipSession*& session)
     return Status::ok();
 }
 
-Status HandleState::initializeConnection(char const* host, uint32_t instance, int& id)
-{
+Status HandleState::initializeConnection(char const* host, uint32_t instance, int& id) {
     return open(host, instance, id);
 }
 
 // Aborting happens outside the lock: the end of a run reports events.
-static void abortAll(Target& target)
-{
+static void abortAll(Target& target) {
     for (uint32_t chip = 0; chip < target.chipCount(); ++chip) target.abort(chip);
 }
 
-static Status noConnection(int id)
-{
+static Status noConnection(int id) {
     return Status::error(QXAPI_ERR_NO_CONNECTION, "connection " + std::to_string(id));
 }
 
-Status HandleState::switchToConnection(int id)
-{
+Status HandleState::switchToConnection(int id) {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_connections.count(id) == 0) return noConnection(id);
     m_current = id;
     return Status::ok();
 }
 
-Status HandleState::destroyConnection(int id)
-{
+Status HandleState::destroyConnection(int id) {
     Target* target = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -116,40 +105,34 @@ Status HandleState::destroyConnection(int id)
     return Status::ok();
 }
 
-Status HandleState::currentConnection(int& id) const
-{
+Status HandleState::currentConnection(int& id) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_current < 0) return Status::error(QXAPI_ERR_NO_CONNECTION, "no connection is current");
     id = m_current;
     return Status::ok();
 }
 
-void HandleState::setReverseAddress(std::string const& address)
-{
+void HandleState::setReverseAddress(std::string const& address) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_reverseAddress = address;
+    m_reverse_address = address;
 }
 
-void HandleState::setReversePort(int port)
-{
+void HandleState::setReversePort(int port) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_reversePort = port;
+    m_reverse_port = port;
 }
 
-int HandleState::reversePort() const
-{
+int HandleState::reversePort() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_reversePort;
+    return m_reverse_port;
 }
 
-void HandleState::setNotifySocket(int socket)
-{
+void HandleState::setNotifySocket(int socket) {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_notifySocket = socket;
+    m_notify_socket = socket;
 }
 
-void HandleState::close()
-{
+void HandleState::close() {
     std::vector<Target*> targets;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -158,8 +141,7 @@ void HandleState::close()
     for (Target* target : targets) abortAll(*target);
 }
 
-int HandleState::record(Status const& status)
-{
+int HandleState::record(Status const& status) {
     if (status.failed()) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_details[status.code] = status.detail;
@@ -167,11 +149,10 @@ int HandleState::record(Status const& status)
     return status.code;
 }
 
-std::string HandleState::detailOf(int code) const
-{
+std::string HandleState::detailOf(int code) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto const found = m_details.find(code);
     return found != m_details.end() ? found->second : std::string();
 }
 
-} // namespace HostLib
+}  // namespace HostLib

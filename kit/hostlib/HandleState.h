@@ -32,7 +32,7 @@ public:
     HandleState& operator=(HandleState const&) = delete;
 
     Variant variant() const { return m_variant; }
-    int loadMode() const { return m_loadMode; }
+    int loadMode() const { return m_load_mode; }
     std::mutex& mutex() { return m_mutex; }
     EventReporter& events() { return *m_events; }
 
@@ -68,7 +68,7 @@ public:
 
 private:
     Variant const m_variant;
-    int const m_loadMode;
+    int const m_load_mode;
     struct Connection {
         std::vector<ChipSession> sessions;
         // After the sessions, so that it is destroyed first: its runs end
@@ -82,11 +82,11 @@ private:
     mutable std::mutex m_mutex;
     std::shared_ptr<EventReporter> m_events;
     std::map<int, std::string> m_details;
-    std::string m_reverseAddress;
-    int m_reversePort = 0;
-    int m_notifySocket = -1;
+    std::string m_reverse_address;
+    int m_reverse_port = 0;
+    int m_notify_socket = -1;
     int m_current = -1;  // no connection is current
-    int m_nextId = 0;
+    int m_next_id = 0;
     // Last, so that they are destroyed first: their runs end before the
     // reporter goes. Destroyed connections stay in m_retired until the
     // handle goes, because a call in another thread may still be using one.
@@ -94,7 +94,7 @@ private:
     std::vector<Connection> m_retired;
 };
 
-} // namespace HostLib
+}  // namespace HostLib
 
 // The opaque handle type of qxapi.h.
 struct QXAPI_handle_s final : HostLib::HandleState {

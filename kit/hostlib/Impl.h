@@ -18,7 +18,7 @@ namespace Impl {
 #undef QXAPI_PUBLIC
 #undef QXAPI_PRIVATE
 
-} // namespace Impl
-} // namespace HostLib
+}  // namespace Impl
+}  // namespace HostLib
 
 #endif

@@ -20,20 +20,20 @@ struct Case {
     int result;
 };
 
-void expectResults(QXAPI_handle handle, std::vector<Case> const& cases)
-{
+void expectResults(QXAPI_handle handle, std::vector<Case> const& cases) {
     for (Case const& c : cases) EXPECT_EQ(c.make(handle), c.result) << c.call;
 }
 
-TEST_F(ImplArguments, CallsOnADeadOrUnconnectedHandleFail)
-{
+TEST_F(ImplArguments, CallsOnADeadOrUnconnectedHandleFail) {
     uint32_t count = 0;
     int32_t value = 0;
     QXAPI_handle const bogus = reinterpret_cast<QXAPI_handle>(&count);
     std::vector<Case> const dead = {
-        {"connect null", [](QXAPI_handle) { return do_connect(nullptr, "localhost", 0); }, QXAPI_ERR_INVALID_HANDLE},
+        {"connect null", [](QXAPI_handle) { return do_connect(nullptr, "localhost", 0); },
+         QXAPI_ERR_INVALID_HANDLE},
         {"run foreign", [&](QXAPI_handle) { return do_run(bogus, 0); }, QXAPI_ERR_INVALID_HANDLE},
-        {"num_cards null", [&](QXAPI_handle) { return do_num_cards(nullptr, &count); }, QXAPI_ERR_INVALID_HANDLE},
+        {"num_cards null", [&](QXAPI_handle) { return do_num_cards(nullptr, &count); },
+         QXAPI_ERR_INVALID_HANDLE},
     };
     expectResults(nullptr, dead);
     do_delete(nullptr);
@@ -45,8 +45,10 @@ TEST_F(ImplArguments, CallsOnADeadOrUnconnectedHandleFail)
         {"load", [](QXAPI_handle h) { return do_load(h, 0, "x.qxx"); }, QXAPI_ERR_NOT_CONNECTED},
         {"run", [](QXAPI_handle h) { return do_run(h, 0); }, QXAPI_ERR_NOT_CONNECTED},
         {"wait", [](QXAPI_handle h) { return do_wait_on_terminate(h, 0); }, QXAPI_ERR_NOT_CONNECTED},
-        {"return value", [&](QXAPI_handle h) { return do_get_return_value(h, 0, &value); }, QXAPI_ERR_NOT_CONNECTED},
-        {"num_processors", [&](QXAPI_handle h) { return do_num_processors(h, &count); }, QXAPI_ERR_NOT_CONNECTED},
+        {"return value", [&](QXAPI_handle h) { return do_get_return_value(h, 0, &value); },
+         QXAPI_ERR_NOT_CONNECTED},
+        {"num_processors", [&](QXAPI_handle h) { return do_num_processors(h, &count); },
+         QXAPI_ERR_NOT_CONNECTED},
         {"num_cards", [&](QXAPI_handle h) { return do_num_cards(h, &count); }, QXAPI_OK},
     };
     expectResults(handle, unconnected);
@@ -55,8 +57,7 @@ TEST_F(ImplArguments, CallsOnADeadOrUnconnectedHandleFail)
     EXPECT_EQ(do_new(4), nullptr);
 }
 
-TEST_F(ImplArguments, CallsCheckPointersRangesAndState)
-{
+TEST_F(ImplArguments, CallsCheckPointersRangesAndState) {
     Connected connected;
     uint32_t count = 0;
     uint64_t address = 0;
@@ -71,16 +72,19 @@ TEST_F(ImplArguments, CallsCheckPointersRangesAndState)
         {"wait unstarted", [](QXAPI_handle h) { return do_wait_on_terminate(h, 0); }, QXAPI_ERR_NO_PROGRAM},
         {"return value null", [](QXAPI_handle h) { return do_get_return_value(h, 0, nullptr); },
          QXAPI_ERR_NULL_POINTER},
-        {"last loaded", [&](QXAPI_handle h) { return do_get_last_loaded_handle(h, 0, &count); }, QXAPI_ERR_NO_PROGRAM},
+        {"last loaded", [&](QXAPI_handle h) { return do_get_last_loaded_handle(h, 0, &count); },
+         QXAPI_ERR_NO_PROGRAM},
         {"halt idle", [](QXAPI_handle h) { return do_halt(h, 0); }, QXAPI_ERR_NOT_RUNNING},
         {"symbol unloaded", [&](QXAPI_handle h) { return do_get_symbol_value(h, 0, "main", &address); },
          QXAPI_ERR_NO_SYMBOL},
     };
     expectResults(connected.get(), beforeLoad);
 
-    ASSERT_EQ(do_load(connected.get(), 0, writeProgram(m_directory, "constant", s_constant).c_str()), QXAPI_OK);
+    ASSERT_EQ(do_load(connected.get(), 0, writeProgram(m_directory, "constant", s_constant).c_str()),
+              QXAPI_OK);
     std::vector<Case> const afterLoad = {
-        {"read beyond memory", [&](QXAPI_handle h) { return do_read_mono_memory_raw(h, 0, 65536 - 8, bytes, 16); },
+        {"read beyond memory",
+         [&](QXAPI_handle h) { return do_read_mono_memory_raw(h, 0, 65536 - 8, bytes, 16); },
          QXAPI_ERR_BAD_ADDRESS},
         {"read huge address", [&](QXAPI_handle h) { return do_read_mono_memory_raw(h, 0, ~0ull, bytes, 1); },
          QXAPI_ERR_BAD_ADDRESS},
@@ -90,7 +94,8 @@ TEST_F(ImplArguments, CallsCheckPointersRangesAndState)
          QXAPI_ERR_BAD_ADDRESS},
         {"words misaligned", [&](QXAPI_handle h) { return do_read_mono_memory(h, 0, 2, bytes, 4); },
          QXAPI_ERR_BAD_ADDRESS},
-        {"zero bytes", [](QXAPI_handle h) { return do_write_mono_memory_raw(h, 0, 0, nullptr, 0); }, QXAPI_OK},
+        {"zero bytes", [](QXAPI_handle h) { return do_write_mono_memory_raw(h, 0, 0, nullptr, 0); },
+         QXAPI_OK},
         {"register unknown", [&](QXAPI_handle h) { return do_read_control_register(h, 0, 0x99, &count); },
          QXAPI_ERR_BAD_REGISTER},
         {"register null", [](QXAPI_handle h) { return do_read_control_register(h, 0, 0, nullptr); },
@@ -99,18 +104,21 @@ TEST_F(ImplArguments, CallsCheckPointersRangesAndState)
          QXAPI_ERR_BAD_ARGUMENT},
         {"size not elements", [&](QXAPI_handle h) { return do_buffer_to_native_endian(h, 0, bytes, 6, 4); },
          QXAPI_ERR_BAD_ARGUMENT},
-        {"semaphore 16", [](QXAPI_handle h) { return do_semaphore_signal(h, 0, 16); }, QXAPI_ERR_NO_SEMAPHORE},
+        {"semaphore 16", [](QXAPI_handle h) { return do_semaphore_signal(h, 0, 16); },
+         QXAPI_ERR_NO_SEMAPHORE},
         {"register semaphore", [](QXAPI_handle h) { return do_register_semaphore(h, 0, 15); }, QXAPI_OK},
         {"thread 4", [](QXAPI_handle h) { return do_set_thread(h, 0, 4); }, QXAPI_ERR_BAD_ARGUMENT},
         {"symbol null", [&](QXAPI_handle h) { return do_get_symbol_value(h, 0, nullptr, &address); },
          QXAPI_ERR_NULL_POINTER},
         {"symbol unknown", [&](QXAPI_handle h) { return do_get_symbol_value(h, 0, "nope", &address); },
          QXAPI_ERR_NO_SYMBOL},
-        {"symbol of program 2", [&](QXAPI_handle h) { return do_get_symbol_value_loaded(h, 0, 2, "main", &address); },
+        {"symbol of program 2",
+         [&](QXAPI_handle h) { return do_get_symbol_value_loaded(h, 0, 2, "main", &address); },
          QXAPI_ERR_BAD_PROGRAM},
         {"run program 2", [](QXAPI_handle h) { return do_run_process(h, 0, 2); }, QXAPI_ERR_BAD_PROGRAM},
         {"unload program 2", [](QXAPI_handle h) { return do_unload(h, 0, 2); }, QXAPI_ERR_BAD_PROGRAM},
-        {"async null request", [&](QXAPI_handle h) { return do_write_mono_memory_async(h, 0, 0, bytes, 4, nullptr); },
+        {"async null request",
+         [&](QXAPI_handle h) { return do_write_mono_memory_async(h, 0, 0, bytes, 4, nullptr); },
          QXAPI_ERR_NULL_POINTER},
         {"async unknown", [](QXAPI_handle h) { return do_read_mono_memory_async_wait(h, 0, 77); },
          QXAPI_ERR_BAD_REQUEST},
@@ -120,26 +128,29 @@ TEST_F(ImplArguments, CallsCheckPointersRangesAndState)
          QXAPI_ERR_BAD_REQUEST},
         {"allocate 0", [&](QXAPI_handle h) { return do_allocate_shared_memory(h, 0, 0, &address); },
          QXAPI_ERR_BAD_ARGUMENT},
-        {"allocate too much", [&](QXAPI_handle h) { return do_allocate_shared_memory(h, 0, 65536, &address); },
+        {"allocate too much",
+         [&](QXAPI_handle h) { return do_allocate_shared_memory(h, 0, 65536, &address); },
          QXAPI_ERR_OUT_OF_MEMORY},
         {"free unknown", [](QXAPI_handle h) { return do_free(h, 0, 12345); }, QXAPI_ERR_BAD_ADDRESS},
         {"get callback null", [&](QXAPI_handle h) { return do_get_callback(h, 0, 1, nullptr, &userData); },
          QXAPI_ERR_NULL_POINTER},
-        {"get callback event 0", [&](QXAPI_handle h) { return do_get_callback(h, 0, 0, &callback, &userData); },
-         QXAPI_ERR_BAD_EVENT},
+        {"get callback event 0",
+         [&](QXAPI_handle h) { return do_get_callback(h, 0, 0, &callback, &userData); }, QXAPI_ERR_BAD_EVENT},
         {"version null", [](QXAPI_handle h) { return do_version(h, 3, nullptr); }, QXAPI_ERR_NULL_POINTER},
         {"num_pes null", [](QXAPI_handle h) { return do_num_pes(h, 0, nullptr); }, QXAPI_ERR_NULL_POINTER},
-        {"endianness null", [](QXAPI_handle h) { return do_endianness(h, 0, nullptr); }, QXAPI_ERR_NULL_POINTER},
-        {"unknown connection", [](QXAPI_handle h) { return do_switch_to_connection(h, 1); }, QXAPI_ERR_NO_CONNECTION},
-        {"unsupported private call", [](QXAPI_handle h) { return do_change_primary_event_dispatch(h, 1); }, QXAPI_ERR_NOT_SUPPORTED},
+        {"endianness null", [](QXAPI_handle h) { return do_endianness(h, 0, nullptr); },
+         QXAPI_ERR_NULL_POINTER},
+        {"unknown connection", [](QXAPI_handle h) { return do_switch_to_connection(h, 1); },
+         QXAPI_ERR_NO_CONNECTION},
+        {"unsupported private call", [](QXAPI_handle h) { return do_change_primary_event_dispatch(h, 1); },
+         QXAPI_ERR_NOT_SUPPORTED},
         {"loader null", [](QXAPI_handle h) { return do_get_loader(h, 0, nullptr); }, QXAPI_ERR_NULL_POINTER},
         {"loader", [&](QXAPI_handle h) { return do_get_loader(h, 0, &userData); }, QXAPI_OK},
     };
     expectResults(connected.get(), afterLoad);
 }
 
-TEST_F(ImplArguments, MemoryAllocationAndAsyncTransfersRoundTrip)
-{
+TEST_F(ImplArguments, MemoryAllocationAndAsyncTransfersRoundTrip) {
     Connected connected;
     QXAPI_handle const h = connected.get();
     ASSERT_EQ(do_load(h, 0, writeProgram(m_directory, "constant", s_constant).c_str()), QXAPI_OK);
@@ -173,4 +184,4 @@ TEST_F(ImplArguments, MemoryAllocationAndAsyncTransfersRoundTrip)
     EXPECT_EQ(after, before);
 }
 
-} // namespace
+}  // namespace

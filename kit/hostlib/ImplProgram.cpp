@@ -20,8 +20,7 @@ char const* const s_default_trace_file = "qxtrace.trc";
 
 // The cycle limit of a run: system parameter 17 of the chip, else
 // QX_SIM_CYCLE_LIMIT, else none.
-Status cycleLimit(ChipSession const& session, uint64_t& limit)
-{
+Status cycleLimit(ChipSession const& session, uint64_t& limit) {
     limit = session.hasCycleLimit ? session.cycleLimit : 0;
     if (session.hasCycleLimit) return Status::ok();
     char const* text = std::getenv("QX_SIM_CYCLE_LIMIT");
@@ -29,19 +28,18 @@ Status cycleLimit(ChipSession const& session, uint64_t& limit)
     char* end = nullptr;
     limit = std::strtoull(text, &end, 0);
     if (*end != '\0' || *text == '-')
-        return Status::error(QXAPI_ERR_BAD_PARAMETER, "QX_SIM_CYCLE_LIMIT: '" + std::string(text) + "' is not a number");
+        return Status::error(QXAPI_ERR_BAD_PARAMETER,
+                             "QX_SIM_CYCLE_LIMIT: '" + std::string(text) + "' is not a number");
     return Status::ok();
 }
 
 // Trace was enabled without a file name: it goes to the default file.
-Status startPendingTrace(Target& target, ChipSession& session, uint32_t chip)
-{
+Status startPendingTrace(Target& target, ChipSession& session, uint32_t chip) {
     if (!session.traceEnabled || target.tracing(chip)) return Status::ok();
     return target.startTrace(chip, session.traceFile.empty() ? s_default_trace_file : session.traceFile);
 }
 
-Status startRun(HandleState& state, Target& target, ChipSession& session, uint32_t chip)
-{
+Status startRun(HandleState& state, Target& target, ChipSession& session, uint32_t chip) {
     Simulator::RunLimits limits;
     {
         std::lock_guard<std::mutex> lock(state.mutex());
@@ -54,31 +52,30 @@ Status startRun(HandleState& state, Target& target, ChipSession& session, uint32
 }
 
 // The end of mono memory that a program's data and bss use.
-uint64_t programEnd(Qxx::QxxImage const& image, Simulator::ProcessorConfig const& config)
-{
+uint64_t programEnd(Qxx::QxxImage const& image, Simulator::ProcessorConfig const& config) {
     uint64_t end = config.monoMemoryStart;
-    if (!image.data.bytes.empty()) end = std::max<uint64_t>(end, uint64_t(image.data.address) + image.data.bytes.size());
+    if (!image.data.bytes.empty())
+        end = std::max<uint64_t>(end, uint64_t(image.data.address) + image.data.bytes.size());
     if (image.bssSize != 0) end = std::max<uint64_t>(end, uint64_t(image.bssAddress) + image.bssSize);
     return end;
 }
 
-uint64_t stackBase(Simulator::ProcessorConfig const& config)
-{
+uint64_t stackBase(Simulator::ProcessorConfig const& config) {
     return uint64_t(config.monoMemoryStart) + config.monoMemorySize - config.monoStackSize;
 }
 
-Status loadFailure(uint32_t chip, Status const& status)
-{
+Status loadFailure(uint32_t chip, Status const& status) {
     reportSimulator("chip " + std::to_string(chip) + ": cannot load: " + status.detail);
     return status;
 }
 
-Status loadImage(HandleState& state, Target& target, ChipSession& session, uint32_t chip, Qxx::QxxImage const& image)
-{
+Status loadImage(HandleState& state, Target& target, ChipSession& session, uint32_t chip,
+                 Qxx::QxxImage const& image) {
     std::lock_guard<std::mutex> lock(state.mutex());
     uint64_t const end = programEnd(image, target.dimensions(chip));
     if (session.allocator.staticBelow(end))
-        return Status::error(QXAPI_ERR_LOAD_FAILED, "the program's data would overwrite static shared memory");
+        return Status::error(QXAPI_ERR_LOAD_FAILED,
+                             "the program's data would overwrite static shared memory");
     Status const loaded = target.load(chip, image);
     if (loaded.failed()) return loaded;
     ++session.program;
@@ -88,8 +85,7 @@ Status loadImage(HandleState& state, Target& target, ChipSession& session, uint3
     return Status::ok();
 }
 
-Status forgetProgram(HandleState& state, Target& target, ChipSession& session, uint32_t chip)
-{
+Status forgetProgram(HandleState& state, Target& target, ChipSession& session, uint32_t chip) {
     Status const reset = target.reset(chip);
     if (reset.failed()) return reset;
     std::lock_guard<std::mutex> lock(state.mutex());
@@ -100,18 +96,16 @@ Status forgetProgram(HandleState& state, Target& target, ChipSession& session, u
     return Status::ok();
 }
 
-Status checkProgram(HandleState& state, ChipSession const& session, uint32_t program)
-{
+Status checkProgram(HandleState& state, ChipSession const& session, uint32_t program) {
     std::lock_guard<std::mutex> lock(state.mutex());
     if (!session.loaded || program != session.program)
         return Status::error(QXAPI_ERR_BAD_PROGRAM, "program " + std::to_string(program) + " is not loaded");
     return Status::ok();
 }
 
-} // namespace
+}  // namespace
 
-QXAPI_handle do_new(int load_mode)
-{
+QXAPI_handle do_new(int load_mode) {
     if (load_mode < QXAPI_LOAD_DIRECT || load_mode > QXAPI_LOAD_DEBUGGER) return nullptr;
     try {
         auto state = std::make_shared<QXAPI_handle_s>(libraryVariant(), load_mode);
@@ -125,44 +119,39 @@ QXAPI_handle do_new(int load_mode)
 
 // The state goes when the last call still running on it returns; the
 // runs end now, so that such calls return soon.
-void do_delete(QXAPI_handle handle)
-{
+void do_delete(QXAPI_handle handle) {
     std::shared_ptr<QXAPI_handle_s> const state = HandleRegistry::remove(handle);
     if (state) state->close();
 }
 
-int do_version(QXAPI_handle, unsigned int kind, QXAPI_version_record* version)
-{
+int do_version(QXAPI_handle, unsigned int kind, QXAPI_version_record* version) {
     if (version == nullptr) return QXAPI_ERR_NULL_POINTER;
     switch (kind) {
-    case 3:
-        *version = QXAPI_version_record{1, 0, {}};
-        std::snprintf(version->text, sizeof version->text, "reference host library 1.0 (%s)",
-                      variantName(libraryVariant()));
-        return QXAPI_OK;
-    case 4:
-        *version = QXAPI_version_record{1, 0, {}};
-        std::snprintf(version->text, sizeof version->text, "tev simulator 1.0");
-        return QXAPI_OK;
-    default:
-        return QXAPI_ERR_BAD_ARGUMENT;
+        case 3:
+            *version = QXAPI_version_record{1, 0, {}};
+            std::snprintf(version->text, sizeof version->text, "reference host library 1.0 (%s)",
+                          variantName(libraryVariant()));
+            return QXAPI_OK;
+        case 4:
+            *version = QXAPI_version_record{1, 0, {}};
+            std::snprintf(version->text, sizeof version->text, "tev simulator 1.0");
+            return QXAPI_OK;
+        default:
+            return QXAPI_ERR_BAD_ARGUMENT;
     }
 }
 
-int do_connect(QXAPI_handle handle, char const* host, uint32_t instance)
-{
+int do_connect(QXAPI_handle handle, char const* host, uint32_t instance) {
     return withHandle(handle, [&](HandleState& state) { return state.connect(host, instance); });
 }
 
-int do_reset(QXAPI_handle handle, uint32_t chip)
-{
+int do_reset(QXAPI_handle handle, uint32_t chip) {
     return withChip(handle, chip, [&](HandleState& state, Target& target, ChipSession& session) {
         return forgetProgram(state, target, session, chip);
     });
 }
 
-int do_register_application(QXAPI_handle handle, uint32_t chip)
-{
+int do_register_application(QXAPI_handle handle, uint32_t chip) {
     return withChip(handle, chip, [&](HandleState& state, Target&, ChipSession& session) {
         std::lock_guard<std::mutex> lock(state.mutex());
         session.registered = true;
@@ -170,8 +159,7 @@ int do_register_application(QXAPI_handle handle, uint32_t chip)
     });
 }
 
-int do_load(QXAPI_handle handle, uint32_t chip, char const* path)
-{
+int do_load(QXAPI_handle handle, uint32_t chip, char const* path) {
     return withChip(handle, chip, [&](HandleState& state, Target& target, ChipSession& session) {
         if (path == nullptr) return nullPointer("path");
         {
@@ -189,8 +177,7 @@ int do_load(QXAPI_handle handle, uint32_t chip, char const* path)
     });
 }
 
-int do_get_last_loaded_handle(QXAPI_handle handle, uint32_t chip, uint32_t* program)
-{
+int do_get_last_loaded_handle(QXAPI_handle handle, uint32_t chip, uint32_t* program) {
     return withChip(handle, chip, [&](HandleState& state, Target&, ChipSession& session) {
         if (program == nullptr) return nullPointer("program");
         std::lock_guard<std::mutex> lock(state.mutex());
@@ -200,8 +187,7 @@ int do_get_last_loaded_handle(QXAPI_handle handle, uint32_t chip, uint32_t* prog
     });
 }
 
-int do_unload(QXAPI_handle handle, uint32_t chip, uint32_t program)
-{
+int do_unload(QXAPI_handle handle, uint32_t chip, uint32_t program) {
     return withChip(handle, chip, [&](HandleState& state, Target& target, ChipSession& session) {
         Status const known = checkProgram(state, session, program);
         if (known.failed()) return known;
@@ -210,15 +196,13 @@ int do_unload(QXAPI_handle handle, uint32_t chip, uint32_t program)
     });
 }
 
-int do_run(QXAPI_handle handle, uint32_t chip)
-{
+int do_run(QXAPI_handle handle, uint32_t chip) {
     return withChip(handle, chip, [&](HandleState& state, Target& target, ChipSession& session) {
         return startRun(state, target, session, chip);
     });
 }
 
-int do_run_process(QXAPI_handle handle, uint32_t chip, uint32_t program)
-{
+int do_run_process(QXAPI_handle handle, uint32_t chip, uint32_t program) {
     return withChip(handle, chip, [&](HandleState& state, Target& target, ChipSession& session) {
         Status const known = checkProgram(state, session, program);
         if (known.failed()) return known;
@@ -226,13 +210,12 @@ int do_run_process(QXAPI_handle handle, uint32_t chip, uint32_t program)
     });
 }
 
-int do_halt(QXAPI_handle handle, uint32_t chip)
-{
-    return withChip(handle, chip, [&](HandleState&, Target& target, ChipSession&) { return target.halt(chip); });
+int do_halt(QXAPI_handle handle, uint32_t chip) {
+    return withChip(handle, chip,
+                    [&](HandleState&, Target& target, ChipSession&) { return target.halt(chip); });
 }
 
-int do_start(QXAPI_handle handle, uint32_t chip)
-{
+int do_start(QXAPI_handle handle, uint32_t chip) {
     return withChip(handle, chip, [&](HandleState& state, Target& target, ChipSession& session) {
         if (target.state(chip) != ProcessorState::Stopped)
             return Status::error(QXAPI_ERR_NOT_RUNNING, "no stopped program to resume");
@@ -240,39 +223,37 @@ int do_start(QXAPI_handle handle, uint32_t chip)
     });
 }
 
-int do_wait_on_terminate(QXAPI_handle handle, uint32_t chip)
-{
+int do_wait_on_terminate(QXAPI_handle handle, uint32_t chip) {
     return withChip(handle, chip, [&](HandleState&, Target& target, ChipSession&) {
         switch (target.wait(chip)) {
-        case ProcessorState::Halted:
-            return Status::ok();
-        case ProcessorState::Faulted:
-            return Status::error(QXAPI_ERR_FAULT, target.lastEnd(chip).faultText);
-        case ProcessorState::Stopped:
-            return Status::error(QXAPI_ERR_STOPPED);
-        default:
-            return Status::error(QXAPI_ERR_NO_PROGRAM, "no program has been started");
+            case ProcessorState::Halted:
+                return Status::ok();
+            case ProcessorState::Faulted:
+                return Status::error(QXAPI_ERR_FAULT, target.lastEnd(chip).faultText);
+            case ProcessorState::Stopped:
+                return Status::error(QXAPI_ERR_STOPPED);
+            default:
+                return Status::error(QXAPI_ERR_NO_PROGRAM, "no program has been started");
         }
     });
 }
 
-int do_get_return_value(QXAPI_handle handle, uint32_t chip, int32_t* value)
-{
+int do_get_return_value(QXAPI_handle handle, uint32_t chip, int32_t* value) {
     return withChip(handle, chip, [&](HandleState&, Target& target, ChipSession&) {
         if (value == nullptr) return nullPointer("value");
         ProgramEnd const end = target.lastEnd(chip);
         switch (end.state) {
-        case ProcessorState::Halted:
-            *value = end.returnValue;
-            return Status::ok();
-        case ProcessorState::Faulted:
-            return Status::error(QXAPI_ERR_FAULT, end.faultText);
-        default:
-            if (target.state(chip) == ProcessorState::Running) return Status::error(QXAPI_ERR_BUSY);
-            return Status::error(QXAPI_ERR_NO_PROGRAM, "no program has terminated");
+            case ProcessorState::Halted:
+                *value = end.returnValue;
+                return Status::ok();
+            case ProcessorState::Faulted:
+                return Status::error(QXAPI_ERR_FAULT, end.faultText);
+            default:
+                if (target.state(chip) == ProcessorState::Running) return Status::error(QXAPI_ERR_BUSY);
+                return Status::error(QXAPI_ERR_NO_PROGRAM, "no program has terminated");
         }
     });
 }
 
-} // namespace Impl
-} // namespace HostLib
+}  // namespace Impl
+}  // namespace HostLib

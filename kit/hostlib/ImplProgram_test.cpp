@@ -1,6 +1,6 @@
-#include "tests/support/HostLibraryTesting.h"
 #include "hostlib/RunWatch.h"
 #include "simulator/Processor.h"
+#include "tests/support/HostLibraryTesting.h"
 
 #include <atomic>
 #include <chrono>
@@ -19,8 +19,7 @@ protected:
     TemporaryDirectory m_directory;
 };
 
-TEST_F(ImplProgram, RunsProgramsToTheirReturnValueOrFault)
-{
+TEST_F(ImplProgram, RunsProgramsToTheirReturnValueOrFault) {
     struct Case {
         char const* name;
         char const* source;
@@ -49,8 +48,7 @@ TEST_F(ImplProgram, RunsProgramsToTheirReturnValueOrFault)
     }
 }
 
-TEST_F(ImplProgram, LoadOfABadFileFailsWithTheReadersText)
-{
+TEST_F(ImplProgram, LoadOfABadFileFailsWithTheReadersText) {
     std::string const valid = writeProgram(m_directory, "valid", s_constant);
     std::ifstream in(valid, std::ios::binary);
     std::string const bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -78,8 +76,7 @@ TEST_F(ImplProgram, LoadOfABadFileFailsWithTheReadersText)
     }
 }
 
-TEST_F(ImplProgram, CycleLimitTurnsAnEndlessProgramIntoAFault)
-{
+TEST_F(ImplProgram, CycleLimitTurnsAnEndlessProgramIntoAFault) {
     ::setenv("QX_SIM_CYCLE_LIMIT", "1000", 1);
     Connected handle;
     ASSERT_EQ(do_load(handle.get(), 0, writeProgram(m_directory, "endless", s_endless).c_str()), QXAPI_OK);
@@ -90,8 +87,7 @@ TEST_F(ImplProgram, CycleLimitTurnsAnEndlessProgramIntoAFault)
               "qxsim: chip 0: fault: cycle limit of 1000 cycles reached at PC 0x00000000\n");
 }
 
-TEST_F(ImplProgram, DeleteDuringARunEndsItAndReleasesAWaitingThread)
-{
+TEST_F(ImplProgram, DeleteDuringARunEndsItAndReleasesAWaitingThread) {
     QXAPI_handle handle = do_new(QXAPI_LOAD_DIRECT);
     ASSERT_EQ(do_connect(handle, "localhost", 0), QXAPI_OK);
     ASSERT_EQ(do_register_application(handle, 0), QXAPI_OK);
@@ -112,8 +108,7 @@ TEST_F(ImplProgram, DeleteDuringARunEndsItAndReleasesAWaitingThread)
     EXPECT_EQ(do_run(handle, 0), QXAPI_ERR_INVALID_HANDLE);
 }
 
-TEST_F(ImplProgram, HaltStopsAndStartResumes)
-{
+TEST_F(ImplProgram, HaltStopsAndStartResumes) {
     Connected handle;
     // Each turn of its loop tells the host and waits for it, so the host
     // knows that the program has counted cycles since it (re)started.
@@ -130,21 +125,22 @@ TEST_F(ImplProgram, HaltStopsAndStartResumes)
         ASSERT_EQ(do_semaphore_wait(handle.get(), 0, 1), QXAPI_OK);
         EXPECT_EQ(do_halt(handle.get(), 0), QXAPI_OK);
         EXPECT_EQ(do_wait_on_terminate(handle.get(), 0), QXAPI_ERR_STOPPED);
-        EXPECT_EQ(do_read_control_register(handle.get(), 0, Simulator::ControlRegister::CyclesLow, &cycles[round]),
-                  QXAPI_OK);
+        EXPECT_EQ(
+            do_read_control_register(handle.get(), 0, Simulator::ControlRegister::CyclesLow, &cycles[round]),
+            QXAPI_OK);
     }
     EXPECT_LT(cycles[0], cycles[1]);
     int32_t value = 0;
     EXPECT_EQ(do_get_return_value(handle.get(), 0, &value), QXAPI_ERR_NO_PROGRAM);
 }
 
-TEST_F(ImplProgram, TraceFileIsCompleteWhenTraceIsDisabled)
-{
+TEST_F(ImplProgram, TraceFileIsCompleteWhenTraceIsDisabled) {
     Connected handle;
     std::string const trace = m_directory.file("run.trc");
     ASSERT_EQ(do_load(handle.get(), 0, writeProgram(m_directory, "constant", s_constant).c_str()), QXAPI_OK);
     ASSERT_EQ(do_set_system_param(handle.get(), QXAPI_PARAM_TRACE, 0, "enable"), QXAPI_OK);
-    ASSERT_EQ(do_set_system_param(handle.get(), QXAPI_PARAM_TRACE, 0, ("qxtracefile=" + trace).c_str()), QXAPI_OK);
+    ASSERT_EQ(do_set_system_param(handle.get(), QXAPI_PARAM_TRACE, 0, ("qxtracefile=" + trace).c_str()),
+              QXAPI_OK);
     ASSERT_EQ(do_run(handle.get(), 0), QXAPI_OK);
     ASSERT_EQ(do_wait_on_terminate(handle.get(), 0), QXAPI_OK);
     ASSERT_EQ(do_set_system_param(handle.get(), QXAPI_PARAM_TRACE, 0, "disable"), QXAPI_OK);
@@ -154,32 +150,35 @@ TEST_F(ImplProgram, TraceFileIsCompleteWhenTraceIsDisabled)
     EXPECT_NE(text.find("  00000008  halt r1"), std::string::npos) << text;
 }
 
-TEST_F(ImplProgram, SystemParametersRefuseUnknownCodesAndValues)
-{
+TEST_F(ImplProgram, SystemParametersRefuseUnknownCodesAndValues) {
     Connected handle;
     struct Case {
         int code;
         char const* value;
         int result;
     } const cases[] = {
-        {QXAPI_PARAM_TRACE, "enable", QXAPI_OK},        {QXAPI_PARAM_TRACE, "disable", QXAPI_OK},
+        {QXAPI_PARAM_TRACE, "enable", QXAPI_OK},
+        {QXAPI_PARAM_TRACE, "disable", QXAPI_OK},
         {QXAPI_PARAM_TRACE, "qxtracefile=", QXAPI_ERR_BAD_PARAMETER},
         {QXAPI_PARAM_TRACE, "on", QXAPI_ERR_BAD_PARAMETER},
-        {17, "5000", QXAPI_OK},                         {17, "0x100", QXAPI_OK},
-        {17, "many", QXAPI_ERR_BAD_PARAMETER},          {17, "-1", QXAPI_ERR_BAD_PARAMETER},
+        {17, "5000", QXAPI_OK},
+        {17, "0x100", QXAPI_OK},
+        {17, "many", QXAPI_ERR_BAD_PARAMETER},
+        {17, "-1", QXAPI_ERR_BAD_PARAMETER},
         {3, "enable", QXAPI_ERR_BAD_PARAMETER},
     };
     for (Case const& c : cases)
-        EXPECT_EQ(do_set_system_param(handle.get(), c.code, 0, c.value), c.result) << c.code << " " << c.value;
+        EXPECT_EQ(do_set_system_param(handle.get(), c.code, 0, c.value), c.result)
+            << c.code << " " << c.value;
 }
 
-TEST_F(ImplProgram, SemaphoresHandOverBetweenHostAndARunningProgram)
-{
+TEST_F(ImplProgram, SemaphoresHandOverBetweenHostAndARunningProgram) {
     // The program waits for the host on semaphore 1, stores 7 and hands
     // back on semaphore 2; then it waits again and halts with the word
     // that the host wrote meanwhile.
-    char const* const source = ".data\nshared: .word 0\n.code\nmain:\n wait 1\n li r1, 7\n li r2, shared\n"
-                               " stw r1, 0(r2)\n signal 2\n wait 1\n ldw r3, 0(r2)\n halt r3\n";
+    char const* const source =
+        ".data\nshared: .word 0\n.code\nmain:\n wait 1\n li r1, 7\n li r2, shared\n"
+        " stw r1, 0(r2)\n signal 2\n wait 1\n ldw r3, 0(r2)\n halt r3\n";
     Connected handle;
     ASSERT_EQ(do_load(handle.get(), 0, writeProgram(m_directory, "handover", source).c_str()), QXAPI_OK);
     uint64_t shared = 0;
@@ -200,13 +199,11 @@ TEST_F(ImplProgram, SemaphoresHandOverBetweenHostAndARunningProgram)
     EXPECT_EQ(do_semaphore_wait(handle.get(), 0, 2), QXAPI_ERR_PROGRAM_ENDED);
 }
 
-void recordEvent(QXAPI_handle, uint32_t, int event, void* userData)
-{
+void recordEvent(QXAPI_handle, uint32_t, int event, void* userData) {
     static_cast<std::vector<int>*>(userData)->push_back(event);
 }
 
-TEST_F(ImplProgram, CallbacksSeeEveryEventBeforeWaitReturns)
-{
+TEST_F(ImplProgram, CallbacksSeeEveryEventBeforeWaitReturns) {
     Connected handle;
     std::vector<int> events;
     for (int event = 1; event <= 5; ++event)
@@ -218,8 +215,7 @@ TEST_F(ImplProgram, CallbacksSeeEveryEventBeforeWaitReturns)
     EXPECT_EQ(events, (std::vector<int>{1, 2, 4}));
 }
 
-TEST_F(ImplProgram, HardwarePathReportsTheMissingDeviceNode)
-{
+TEST_F(ImplProgram, HardwarePathReportsTheMissingDeviceNode) {
     ::setenv("QX_DEVICE_DIR", m_directory.path().c_str(), 1);
     struct Case {
         uint32_t instance;
@@ -227,8 +223,10 @@ TEST_F(ImplProgram, HardwarePathReportsTheMissingDeviceNode)
         int result;
         std::string text;
     } const cases[] = {
-        {0, "", QXAPI_ERR_NO_DEVICE, "no accelerator card found: no device node " + m_directory.path() + "/orvald*"},
-        {2, "", QXAPI_ERR_NO_DEVICE, "no accelerator card found: no device node " + m_directory.path() + "/orvald2"},
+        {0, "", QXAPI_ERR_NO_DEVICE,
+         "no accelerator card found: no device node " + m_directory.path() + "/orvald*"},
+        {2, "", QXAPI_ERR_NO_DEVICE,
+         "no accelerator card found: no device node " + m_directory.path() + "/orvald2"},
         {0, "orvald0", QXAPI_ERR_DEVICE_UNSUPPORTED,
          "accelerator card not supported by the reference host library: found " + m_directory.path() +
              "/orvald0, but only the simulator can be used with this library"},
@@ -243,8 +241,7 @@ TEST_F(ImplProgram, HardwarePathReportsTheMissingDeviceNode)
     }
 }
 
-TEST_F(ImplProgram, OtherHostsAndBadConfigurationsRefuseToConnect)
-{
+TEST_F(ImplProgram, OtherHostsAndBadConfigurationsRefuseToConnect) {
     QXAPI_handle handle = do_new(QXAPI_LOAD_DIRECT);
     // Other hosts are simulator servers; nothing listens on port 1.
     ::setenv("QXSIM_PORT", "1", 1);
@@ -267,4 +264,4 @@ TEST_F(ImplProgram, OtherHostsAndBadConfigurationsRefuseToConnect)
     do_delete(handle);
 }
 
-} // namespace
+}  // namespace

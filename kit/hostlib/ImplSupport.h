@@ -13,8 +13,7 @@ namespace Impl {
 
 // body(HandleState&) -> Status, for a live handle.
 template <class Body>
-int withHandle(QXAPI_handle handle, Body body)
-{
+int withHandle(QXAPI_handle handle, Body body) {
     std::shared_ptr<QXAPI_handle_s> const state = HandleRegistry::find(handle);
     if (!state) return QXAPI_ERR_INVALID_HANDLE;
     return state->record(body(*state));
@@ -23,8 +22,7 @@ int withHandle(QXAPI_handle handle, Body body)
 // body(HandleState&, Target&, ChipSession&) -> Status, for a chip of the
 // handle's connection.
 template <class Body>
-int withChip(QXAPI_handle handle, uint32_t chip, Body body)
-{
+int withChip(QXAPI_handle handle, uint32_t chip, Body body) {
     return withHandle(handle, [&](HandleState& state) {
         Target* target = nullptr;
         ChipSession* session = nullptr;
@@ -34,12 +32,11 @@ int withChip(QXAPI_handle handle, uint32_t chip, Body body)
     });
 }
 
-inline Status nullPointer(char const* argument)
-{
+inline Status nullPointer(char const* argument) {
     return Status::error(QXAPI_ERR_NULL_POINTER, argument);
 }
 
-} // namespace Impl
-} // namespace HostLib
+}  // namespace Impl
+}  // namespace HostLib
 
 #endif

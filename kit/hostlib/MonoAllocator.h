@@ -12,7 +12,7 @@ namespace HostLib {
 
 class MonoAllocator {
 public:
-    static constexpr uint64_t kAlignment = 8;
+    static constexpr uint64_t k_alignment = 8;
 
     // The arena [begin, end); blocks outside it are kept.
     void setArena(uint64_t begin, uint64_t end);
@@ -39,6 +39,6 @@ private:
     std::map<uint64_t, Block> m_blocks;  // by address
 };
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

@@ -6,8 +6,7 @@ namespace {
 
 using HostLib::MonoAllocator;
 
-TEST(MonoAllocator, FirstFitReusesGapsAndKeepsStaticBlocksAcrossReleases)
-{
+TEST(MonoAllocator, FirstFitReusesGapsAndKeepsStaticBlocksAcrossReleases) {
     MonoAllocator allocator;
     allocator.setArena(3, 67);  // aligned up to 8..67: 59 bytes
     uint64_t a = 0, b = 0, c = 0, d = 0;
@@ -31,4 +30,4 @@ TEST(MonoAllocator, FirstFitReusesGapsAndKeepsStaticBlocksAcrossReleases)
     EXPECT_FALSE(allocator.staticBelow(24));
 }
 
-} // namespace
+}  // namespace

@@ -17,8 +17,7 @@ char const* const s_file_name = "target_device.cfg";
 
 // The path of target_device.cfg along the directories of a variable, as
 // the tools search it, or empty.
-std::string locate(char const* variable)
-{
+std::string locate(char const* variable) {
     char buffer[2046];
     int length = 0;
     if (!Generic::locateFile(buffer, sizeof buffer, s_file_name, -1, nullptr, variable, ".cfg", &length) ||
@@ -28,8 +27,7 @@ std::string locate(char const* variable)
 }
 
 // Copies every pair of `from` into `into`, replacing values of the same name.
-void overlay(Properties& into, Properties& from)
-{
+void overlay(Properties& into, Properties& from) {
     std::vector<std::string> names;
     if (!from.getNames(names)) return;
     for (std::string const& name : names) {
@@ -44,11 +42,11 @@ void overlay(Properties& into, Properties& from)
 // The name at the position of `id` in the ID list `idsKey`, whose names
 // are the list `namesKey`.
 bool nameOf(Properties& properties, long long id, std::string const& idsKey, std::string const& namesKey,
-            std::string& name, std::string& error)
-{
+            std::string& name, std::string& error) {
     std::vector<long long> ids;
     std::vector<std::string> names;
-    if (!properties.getInt64Vector(ids, idsKey.c_str()) || !properties.getStringVector(names, namesKey.c_str())) {
+    if (!properties.getInt64Vector(ids, idsKey.c_str()) ||
+        !properties.getStringVector(names, namesKey.c_str())) {
         error = "cannot read the lists " + idsKey + " and " + namesKey;
         return false;
     }
@@ -62,8 +60,7 @@ bool nameOf(Properties& properties, long long id, std::string const& idsKey, std
 }
 
 // "system.<chip>.<node>" of the default chip and node.
-bool defaultSection(Properties& properties, std::string& section, std::string& error)
-{
+bool defaultSection(Properties& properties, std::string& section, std::string& error) {
     long long chipId = 0;
     long long nodeId = 0;
     if (!properties.get(chipId, "chip-id") || !properties.get(nodeId, "node-id")) {
@@ -98,8 +95,7 @@ NumberKey const s_number_keys[] = {
     {"instruction-size", &Simulator::ProcessorConfig::instructionSize},
 };
 
-bool readNumbers(Properties& node, Simulator::ProcessorConfig& config, std::string& error)
-{
+bool readNumbers(Properties& node, Simulator::ProcessorConfig& config, std::string& error) {
     for (NumberKey const& number : s_number_keys) {
         std::string text;
         if (!node.get(text, number.key)) continue;
@@ -113,8 +109,7 @@ bool readNumbers(Properties& node, Simulator::ProcessorConfig& config, std::stri
     return true;
 }
 
-bool readNames(Properties& node, Simulator::ProcessorConfig& config, std::string& error)
-{
+bool readNames(Properties& node, Simulator::ProcessorConfig& config, std::string& error) {
     std::string text;
     if (node.get(text, "endianness")) {
         if (text == "little") {
@@ -130,10 +125,10 @@ bool readNames(Properties& node, Simulator::ProcessorConfig& config, std::string
     return true;
 }
 
-} // namespace
+}  // namespace
 
-bool NodeConfiguration::readFrom(Properties& properties, Simulator::ProcessorConfig& config, std::string& error)
-{
+bool NodeConfiguration::readFrom(Properties& properties, Simulator::ProcessorConfig& config,
+                                 std::string& error) {
     std::string section;
     if (!defaultSection(properties, section, error)) return false;
     Properties node;
@@ -150,8 +145,7 @@ bool NodeConfiguration::readFrom(Properties& properties, Simulator::ProcessorCon
     return true;
 }
 
-bool NodeConfiguration::read(Simulator::ProcessorConfig& config, std::string& source, std::string& error)
-{
+bool NodeConfiguration::read(Simulator::ProcessorConfig& config, std::string& source, std::string& error) {
     std::string const systemPath = locate("QXPATH");
     if (systemPath.empty()) {
         source = "built-in defaults";
@@ -176,4 +170,4 @@ bool NodeConfiguration::read(Simulator::ProcessorConfig& config, std::string& so
     return true;
 }
 
-} // namespace HostLib
+}  // namespace HostLib

@@ -34,6 +34,6 @@ public:
                          std::string& error);
 };
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

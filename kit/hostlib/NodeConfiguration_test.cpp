@@ -17,16 +17,16 @@ using HostLib::NodeConfiguration;
 
 // One chip with a VORN node and a memory node; `node` adds lines to the
 // VORN node's section.
-std::string configuration(std::string const& node, char const* chipId = "0", char const* nodeId = "0")
-{
-    return std::string("system.chips[] = chip0\nsystem.chip-ids[] = 0\nchip-id = ") + chipId + "\nnode-id = " + nodeId +
+std::string configuration(std::string const& node, char const* chipId = "0", char const* nodeId = "0") {
+    return std::string("system.chips[] = chip0\nsystem.chip-ids[] = 0\nchip-id = ") + chipId +
+           "\nnode-id = " + nodeId +
            "\n"
            "system.chip0.nodes[] = core0,mem0\nsystem.chip0.node-ids[] = 0,1\n"
-           "system.chip0.core0.node-type = vorn\nsystem.chip0.mem0.node-type = memory\n" + node;
+           "system.chip0.core0.node-type = vorn\nsystem.chip0.mem0.node-type = memory\n" +
+           node;
 }
 
-TEST(NodeConfiguration, ReadsTheDefaultNodesDimensions)
-{
+TEST(NodeConfiguration, ReadsTheDefaultNodesDimensions) {
     struct Case {
         char const* name;
         std::string text;
@@ -37,26 +37,28 @@ TEST(NodeConfiguration, ReadsTheDefaultNodesDimensions)
         std::string error;
     } const cases[] = {
         {"defaults for missing keys", configuration(""), true, 64, 65536, Qxx::ByteOrder::Little, ""},
-        {"keys present", configuration("system.chip0.core0.total-number-pes = 16\n"
-                                       "system.chip0.core0.mono-memory-size = 0x8000\n"
-                                       "system.chip0.core0.endianness = big\n"),
+        {"keys present",
+         configuration("system.chip0.core0.total-number-pes = 16\n"
+                       "system.chip0.core0.mono-memory-size = 0x8000\n"
+                       "system.chip0.core0.endianness = big\n"),
          true, 16, 0x8000, Qxx::ByteOrder::Big, ""},
         {"not a number", configuration("system.chip0.core0.total-number-pes = many\n"), false, 0, 0,
          Qxx::ByteOrder::Little, "system.chip0.core0: total-number-pes: 'many' is not a number"},
         {"bad endianness", configuration("system.chip0.core0.endianness = Little\n"), false, 0, 0,
          Qxx::ByteOrder::Little, "system.chip0.core0: endianness: 'Little' is neither little nor big"},
-        {"out of the simulator's range", configuration("system.chip0.core0.total-number-pes = 0\n"), false, 0, 0,
-         Qxx::ByteOrder::Little, "system.chip0.core0: total-number-pes must be between 1 and 4096, not 0"},
+        {"out of the simulator's range", configuration("system.chip0.core0.total-number-pes = 0\n"), false, 0,
+         0, Qxx::ByteOrder::Little, "system.chip0.core0: total-number-pes must be between 1 and 4096, not 0"},
         {"other instruction set", configuration("system.chip0.core0.instruction-set = iset0\n"), false, 0, 0,
-         Qxx::ByteOrder::Little, "system.chip0.core0: unsupported instruction set 'iset0' (the simulator runs tev)"},
+         Qxx::ByteOrder::Little,
+         "system.chip0.core0: unsupported instruction set 'iset0' (the simulator runs tev)"},
         {"default node is memory", configuration("", "0", "1"), false, 0, 0, Qxx::ByteOrder::Little,
          "the default node system.chip0.mem0 is not a VORN node"},
         {"unknown chip", configuration("", "3", "0"), false, 0, 0, Qxx::ByteOrder::Little,
          "no name for ID 3 in system.chips"},
         {"no default node", "system.chips[] = chip0\n", false, 0, 0, Qxx::ByteOrder::Little,
          "no default node: chip-id and node-id must be numbers"},
-        {"lists not declared", "chip-id = 0\nnode-id = 0\nsystem.chips = chip0\nsystem.chip-ids = 0\n", false, 0, 0,
-         Qxx::ByteOrder::Little, "cannot read the lists system.chip-ids and system.chips"},
+        {"lists not declared", "chip-id = 0\nnode-id = 0\nsystem.chips = chip0\nsystem.chip-ids = 0\n", false,
+         0, 0, Qxx::ByteOrder::Little, "cannot read the lists system.chip-ids and system.chips"},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
@@ -73,8 +75,7 @@ TEST(NodeConfiguration, ReadsTheDefaultNodesDimensions)
     }
 }
 
-TEST(NodeConfiguration, FindsTheFileAlongQxpathAndLetsHomeOverride)
-{
+TEST(NodeConfiguration, FindsTheFileAlongQxpathAndLetsHomeOverride) {
     TestSupport::TemporaryDirectory system;
     TestSupport::TemporaryDirectory home;
     ::setenv("QXPATH", system.path().c_str(), 1);
@@ -103,8 +104,7 @@ TEST(NodeConfiguration, FindsTheFileAlongQxpathAndLetsHomeOverride)
 // A file that cannot be configuration text ends the read with a reason
 // instead of filling the memory; a FIFO planted under the name is not
 // taken for the file (opening it would wait for a writer).
-TEST(NodeConfiguration, InputThatIsNotConfigurationIsNeverReadWhole)
-{
+TEST(NodeConfiguration, InputThatIsNotConfigurationIsNeverReadWhole) {
     TestSupport::TemporaryDirectory system;
     ::setenv("QXPATH", system.path().c_str(), 1);
     ::setenv("HOME", system.file("home").c_str(), 1);
@@ -125,4 +125,4 @@ TEST(NodeConfiguration, InputThatIsNotConfigurationIsNeverReadWhole)
     ::unsetenv("QXPATH");
 }
 
-} // namespace
+}  // namespace

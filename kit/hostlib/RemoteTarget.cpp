@@ -23,8 +23,7 @@ struct RemoteTarget::Chip : RunWatch {
     bool tracing = false;
 
     // Under the mutex.
-    ProcessorState currentState() const
-    {
+    ProcessorState currentState() const {
         if (running) return ProcessorState::Running;
         if (last.state != ProcessorState::Empty) return last.state;
         return loaded ? ProcessorState::Ready : ProcessorState::Empty;
@@ -36,22 +35,21 @@ namespace {
 using Chip = RemoteTarget::Chip;
 
 // The client's codes that mean the connection is gone or unusable.
-bool connectionFailure(int code)
-{
+bool connectionFailure(int code) {
     switch (code) {
-    case Protocol::kErrConnect:
-    case Protocol::kErrTimeout:
-    case Protocol::kErrConnectionLost:
-    case Protocol::kErrProtocol:
-    case Protocol::kErrVersion:
-    case Protocol::kErrToken:
-    case Protocol::kErrNotConnected:
-    case Protocol::kErrShutdown:
-    case Protocol::kErrClientVanished:
-    case Protocol::kErrIdle:
-        return true;
-    default:
-        return false;
+        case Protocol::k_err_connect:
+        case Protocol::k_err_timeout:
+        case Protocol::k_err_connection_lost:
+        case Protocol::k_err_protocol:
+        case Protocol::k_err_version:
+        case Protocol::k_err_token:
+        case Protocol::k_err_not_connected:
+        case Protocol::k_err_shutdown:
+        case Protocol::k_err_client_vanished:
+        case Protocol::k_err_idle:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -62,38 +60,48 @@ struct Refusal {
     int argument = QXAPI_ERR_BAD_ARGUMENT;
 };
 
-int libraryCode(int code, Refusal const& refusal)
-{
+int libraryCode(int code, Refusal const& refusal) {
     if (connectionFailure(code)) return QXAPI_ERR_CONNECTION_LOST;
     switch (code) {
-    case Protocol::kErrBusy: return QXAPI_ERR_BUSY;
-    case Protocol::kErrState: return refusal.state;
-    case Protocol::kErrBadArgument: return refusal.argument;
-    case Protocol::kErrProgramTooLarge:
-    case Protocol::kErrBadProgram: return QXAPI_ERR_LOAD_FAILED;
-    case Protocol::kErrNoSuchSemaphore: return QXAPI_ERR_NO_SEMAPHORE;
-    case Protocol::kErrMemory: return QXAPI_ERR_BAD_ADDRESS;
-    case Protocol::kErrNoSuchSymbol: return QXAPI_ERR_NO_SYMBOL;
-    case Protocol::kErrOutOfMemory: return QXAPI_ERR_OUT_OF_MEMORY;
-    case Protocol::kErrProgramFaulted: return QXAPI_ERR_FAULT;
-    case Protocol::kErrProgramStopped: return QXAPI_ERR_STOPPED;
-    case Protocol::kErrTraceFile: return QXAPI_ERR_TRACE_FILE;
-    case Protocol::kErrUnknownOperation: return QXAPI_ERR_NOT_SUPPORTED;
-    default: return QXAPI_ERR_INTERNAL;
+        case Protocol::k_err_busy:
+            return QXAPI_ERR_BUSY;
+        case Protocol::k_err_state:
+            return refusal.state;
+        case Protocol::k_err_bad_argument:
+            return refusal.argument;
+        case Protocol::k_err_program_too_large:
+        case Protocol::k_err_bad_program:
+            return QXAPI_ERR_LOAD_FAILED;
+        case Protocol::k_err_no_such_semaphore:
+            return QXAPI_ERR_NO_SEMAPHORE;
+        case Protocol::k_err_memory:
+            return QXAPI_ERR_BAD_ADDRESS;
+        case Protocol::k_err_no_such_symbol:
+            return QXAPI_ERR_NO_SYMBOL;
+        case Protocol::k_err_out_of_memory:
+            return QXAPI_ERR_OUT_OF_MEMORY;
+        case Protocol::k_err_program_faulted:
+            return QXAPI_ERR_FAULT;
+        case Protocol::k_err_program_stopped:
+            return QXAPI_ERR_STOPPED;
+        case Protocol::k_err_trace_file:
+            return QXAPI_ERR_TRACE_FILE;
+        case Protocol::k_err_unknown_operation:
+            return QXAPI_ERR_NOT_SUPPORTED;
+        default:
+            return QXAPI_ERR_INTERNAL;
     }
 }
 
 // The status of a client call: ok, or the code and the client's text.
-Status outcome(Chip& chip, int code, Refusal const& refusal = Refusal())
-{
-    if (code == Protocol::kOk) return Status::ok();
+Status outcome(Chip& chip, int code, Refusal const& refusal = Refusal()) {
+    if (code == Protocol::k_ok) return Status::ok();
     std::string detail = chip.client.lastError();
     if (connectionFailure(code)) detail = "the simulator server at " + chip.server + ": " + detail;
     return Status::error(libraryCode(code, refusal), detail);
 }
 
-Simulator::ProcessorConfig dimensionsOf(Protocol::ProcessorInfo const& info)
-{
+Simulator::ProcessorConfig dimensionsOf(Protocol::ProcessorInfo const& info) {
     Simulator::ProcessorConfig config;
     config.totalNumberPes = info.numPes;
     config.numberThreads = info.numThreads;
@@ -107,12 +115,11 @@ Simulator::ProcessorConfig dimensionsOf(Protocol::ProcessorInfo const& info)
 // How the run ended, from the result of waiting for it. A wait that did
 // not end with the program (the connection broke, the server fell silent
 // or shut down) ends it as a fault that names the server.
-ProgramEnd endOfRun(Chip& chip, int code)
-{
+ProgramEnd endOfRun(Chip& chip, int code) {
     ProgramEnd end;
     end.chip = chip.number;
-    bool const ranToItsEnd =
-        code == Protocol::kOk || code == Protocol::kErrProgramFaulted || code == Protocol::kErrProgramStopped;
+    bool const ranToItsEnd = code == Protocol::k_ok || code == Protocol::k_err_program_faulted ||
+                             code == Protocol::k_err_program_stopped;
     if (!ranToItsEnd) {
         end.state = ProcessorState::Faulted;
         end.faultText = "lost the simulator server at " + chip.server + ": " + chip.client.lastError();
@@ -120,40 +127,38 @@ ProgramEnd endOfRun(Chip& chip, int code)
     }
     Protocol::RunResult const run = chip.client.lastRun();
     switch (run.state) {
-    case Protocol::RunState::Halted:
-        end.state = ProcessorState::Halted;
-        end.returnValue = run.returnValue;
-        break;
-    case Protocol::RunState::Faulted:
-        end.state = ProcessorState::Faulted;
-        end.faultText = run.text;
-        break;
-    case Protocol::RunState::Stopped: {
-        std::lock_guard<std::mutex> lock(chip.mutex);
-        end.state = chip.aborting ? ProcessorState::Faulted : ProcessorState::Stopped;
-        if (chip.aborting) end.faultText = "aborted by the host";
-        break;
-    }
+        case Protocol::RunState::Halted:
+            end.state = ProcessorState::Halted;
+            end.returnValue = run.returnValue;
+            break;
+        case Protocol::RunState::Faulted:
+            end.state = ProcessorState::Faulted;
+            end.faultText = run.text;
+            break;
+        case Protocol::RunState::Stopped: {
+            std::lock_guard<std::mutex> lock(chip.mutex);
+            end.state = chip.aborting ? ProcessorState::Faulted : ProcessorState::Stopped;
+            if (chip.aborting) end.faultText = "aborted by the host";
+            break;
+        }
     }
     return end;
 }
 
-Status connectChip(Chip& chip, ServerAddress const& server)
-{
+Status connectChip(Chip& chip, ServerAddress const& server) {
     int const code = chip.client.connect(server.host, server.port, server.token, server.connectTimeout);
-    if (code == Protocol::kOk) return Status::ok();
+    if (code == Protocol::k_ok) return Status::ok();
     // Short enough for the 100 bytes that qxrun gives the error text; the
     // client's text names host and port when the server cannot be reached.
-    bool const unreachable = code == Protocol::kErrConnect || code == Protocol::kErrTimeout;
+    bool const unreachable = code == Protocol::k_err_connect || code == Protocol::k_err_timeout;
     std::string const refused = unreachable ? std::string() : chip.server + " refused: ";
     return Status::error(QXAPI_ERR_HOST_UNSUPPORTED, refused + chip.client.lastError());
 }
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<RemoteTarget> RemoteTarget::connect(ServerAddress const& server, unsigned chips,
-                                                    std::shared_ptr<TargetEvents> events, Status& status)
-{
+                                                    std::shared_ptr<TargetEvents> events, Status& status) {
     std::unique_ptr<RemoteTarget> target(new RemoteTarget());
     for (unsigned number = 0; number < chips; ++number) {
         auto chip = std::make_shared<Chip>();
@@ -169,20 +174,22 @@ std::unique_ptr<RemoteTarget> RemoteTarget::connect(ServerAddress const& server,
     return target;
 }
 
-RemoteTarget::~RemoteTarget()
-{
+RemoteTarget::~RemoteTarget() {
     for (uint32_t chip = 0; chip < m_chips.size(); ++chip) {
         abort(chip);
         m_chips[chip]->releaseWatcher();
     }
 }
 
-uint32_t RemoteTarget::chipCount() const { return uint32_t(m_chips.size()); }
+uint32_t RemoteTarget::chipCount() const {
+    return uint32_t(m_chips.size());
+}
 
-Simulator::ProcessorConfig const& RemoteTarget::dimensions(uint32_t chip) const { return m_chips[chip]->config; }
+Simulator::ProcessorConfig const& RemoteTarget::dimensions(uint32_t chip) const {
+    return m_chips[chip]->config;
+}
 
-Status RemoteTarget::load(uint32_t chip, Qxx::QxxImage const& image)
-{
+Status RemoteTarget::load(uint32_t chip, Qxx::QxxImage const& image) {
     Chip& slot = *m_chips[chip];
     {
         std::lock_guard<std::mutex> lock(slot.mutex);
@@ -201,8 +208,7 @@ Status RemoteTarget::load(uint32_t chip, Qxx::QxxImage const& image)
     return Status::ok();
 }
 
-Status RemoteTarget::reset(uint32_t chip)
-{
+Status RemoteTarget::reset(uint32_t chip) {
     Chip& slot = *m_chips[chip];
     abort(chip);
     if (!slot.onWatcherThread()) wait(chip);
@@ -217,8 +223,7 @@ Status RemoteTarget::reset(uint32_t chip)
 
 // The server applies its own cycle limit (qxsim --max-cycles); the
 // protocol carries none, so limits are not sent.
-Status RemoteTarget::run(uint32_t chip, Simulator::RunLimits const&)
-{
+Status RemoteTarget::run(uint32_t chip, Simulator::RunLimits const&) {
     std::shared_ptr<Chip> const& slot = m_chips[chip];
     bool resume = false;
     bool loaded = false;
@@ -242,8 +247,7 @@ Status RemoteTarget::run(uint32_t chip, Simulator::RunLimits const&)
     return Status::ok();
 }
 
-Status RemoteTarget::halt(uint32_t chip)
-{
+Status RemoteTarget::halt(uint32_t chip) {
     Chip& slot = *m_chips[chip];
     {
         std::lock_guard<std::mutex> lock(slot.mutex);
@@ -254,8 +258,7 @@ Status RemoteTarget::halt(uint32_t chip)
 
 // A halt whose stop the watcher reports as a fault. When the connection
 // is gone the halt fails at once and the watcher has ended the run already.
-void RemoteTarget::abort(uint32_t chip)
-{
+void RemoteTarget::abort(uint32_t chip) {
     Chip& slot = *m_chips[chip];
     {
         std::lock_guard<std::mutex> lock(slot.mutex);
@@ -265,8 +268,7 @@ void RemoteTarget::abort(uint32_t chip)
     slot.client.halt();
 }
 
-ProcessorState RemoteTarget::wait(uint32_t chip)
-{
+ProcessorState RemoteTarget::wait(uint32_t chip) {
     Chip& slot = *m_chips[chip];
     // On the watcher (an end event's callback) the run has ended already.
     if (!slot.onWatcherThread()) slot.awaitEnd();
@@ -274,22 +276,19 @@ ProcessorState RemoteTarget::wait(uint32_t chip)
     return slot.onWatcherThread() ? slot.last.state : slot.currentState();
 }
 
-ProcessorState RemoteTarget::state(uint32_t chip) const
-{
+ProcessorState RemoteTarget::state(uint32_t chip) const {
     Chip const& slot = *m_chips[chip];
     std::lock_guard<std::mutex> lock(slot.mutex);
     return slot.currentState();
 }
 
-ProgramEnd RemoteTarget::lastEnd(uint32_t chip) const
-{
+ProgramEnd RemoteTarget::lastEnd(uint32_t chip) const {
     Chip const& slot = *m_chips[chip];
     std::lock_guard<std::mutex> lock(slot.mutex);
     return slot.last;
 }
 
-Status RemoteTarget::readMemory(uint32_t chip, uint64_t address, void* data, size_t size)
-{
+Status RemoteTarget::readMemory(uint32_t chip, uint64_t address, void* data, size_t size) {
     if (size > std::numeric_limits<uint32_t>::max())
         return Status::error(QXAPI_ERR_BAD_ADDRESS, std::to_string(size) + " bytes in one transfer");
     Chip& slot = *m_chips[chip];
@@ -297,8 +296,7 @@ Status RemoteTarget::readMemory(uint32_t chip, uint64_t address, void* data, siz
                    Refusal{QXAPI_ERR_BUSY, QXAPI_ERR_BAD_ADDRESS});
 }
 
-Status RemoteTarget::writeMemory(uint32_t chip, uint64_t address, void const* data, size_t size)
-{
+Status RemoteTarget::writeMemory(uint32_t chip, uint64_t address, void const* data, size_t size) {
     if (size > std::numeric_limits<uint32_t>::max())
         return Status::error(QXAPI_ERR_BAD_ADDRESS, std::to_string(size) + " bytes in one transfer");
     Chip& slot = *m_chips[chip];
@@ -306,14 +304,13 @@ Status RemoteTarget::writeMemory(uint32_t chip, uint64_t address, void const* da
                    Refusal{QXAPI_ERR_BUSY, QXAPI_ERR_BAD_ADDRESS});
 }
 
-Status RemoteTarget::readControlRegister(uint32_t chip, uint32_t reg, uint32_t& value)
-{
+Status RemoteTarget::readControlRegister(uint32_t chip, uint32_t reg, uint32_t& value) {
     Chip& slot = *m_chips[chip];
-    return outcome(slot, slot.client.readControlRegister(reg, value), Refusal{QXAPI_ERR_BUSY, QXAPI_ERR_BAD_REGISTER});
+    return outcome(slot, slot.client.readControlRegister(reg, value),
+                   Refusal{QXAPI_ERR_BUSY, QXAPI_ERR_BAD_REGISTER});
 }
 
-Status RemoteTarget::writeControlRegister(uint32_t chip, uint32_t reg, uint32_t value)
-{
+Status RemoteTarget::writeControlRegister(uint32_t chip, uint32_t reg, uint32_t value) {
     Chip& slot = *m_chips[chip];
     return outcome(slot, slot.client.writeControlRegister(reg, value),
                    Refusal{QXAPI_ERR_BUSY, QXAPI_ERR_BAD_REGISTER});
@@ -321,33 +318,30 @@ Status RemoteTarget::writeControlRegister(uint32_t chip, uint32_t reg, uint32_t 
 
 // The server answers a wait when the semaphore is taken, or refuses it
 // when no program runs that could signal it.
-Status RemoteTarget::semaphoreWait(uint32_t chip, uint32_t semaphore)
-{
+Status RemoteTarget::semaphoreWait(uint32_t chip, uint32_t semaphore) {
     Chip& slot = *m_chips[chip];
     return outcome(slot, slot.client.semaphoreWait(semaphore),
                    Refusal{QXAPI_ERR_PROGRAM_ENDED, QXAPI_ERR_NO_SEMAPHORE});
 }
 
-Status RemoteTarget::semaphoreSignal(uint32_t chip, uint32_t semaphore)
-{
+Status RemoteTarget::semaphoreSignal(uint32_t chip, uint32_t semaphore) {
     Chip& slot = *m_chips[chip];
-    return outcome(slot, slot.client.semaphoreSignal(semaphore), Refusal{QXAPI_ERR_BUSY, QXAPI_ERR_NO_SEMAPHORE});
+    return outcome(slot, slot.client.semaphoreSignal(semaphore),
+                   Refusal{QXAPI_ERR_BUSY, QXAPI_ERR_NO_SEMAPHORE});
 }
 
-bool RemoteTarget::symbolValue(uint32_t chip, std::string const& name, uint32_t& value) const
-{
+bool RemoteTarget::symbolValue(uint32_t chip, std::string const& name, uint32_t& value) const {
     uint64_t found = 0;
-    if (m_chips[chip]->client.symbolValue(0, name, found) != Protocol::kOk) return false;
+    if (m_chips[chip]->client.symbolValue(0, name, found) != Protocol::k_ok) return false;
     value = uint32_t(found);
     return true;
 }
 
 // The file is made (or emptied) here at once, as the embedded simulator
 // does; the server traces the runs that follow.
-Status RemoteTarget::startTrace(uint32_t chip, std::string const& path)
-{
+Status RemoteTarget::startTrace(uint32_t chip, std::string const& path) {
     Chip& slot = *m_chips[chip];
-    if (slot.client.setTraceFile(path) != Protocol::kOk)
+    if (slot.client.setTraceFile(path) != Protocol::k_ok)
         return Status::error(QXAPI_ERR_TRACE_FILE, slot.client.lastError());
     Status const enabled = outcome(slot, slot.client.enableTrace());
     if (enabled.failed()) return enabled;
@@ -356,8 +350,7 @@ Status RemoteTarget::startTrace(uint32_t chip, std::string const& path)
     return Status::ok();
 }
 
-void RemoteTarget::stopTrace(uint32_t chip)
-{
+void RemoteTarget::stopTrace(uint32_t chip) {
     Chip& slot = *m_chips[chip];
     {
         std::lock_guard<std::mutex> lock(slot.mutex);
@@ -367,13 +360,14 @@ void RemoteTarget::stopTrace(uint32_t chip)
     slot.client.disableTrace();
 }
 
-bool RemoteTarget::tracing(uint32_t chip) const
-{
+bool RemoteTarget::tracing(uint32_t chip) const {
     Chip const& slot = *m_chips[chip];
     std::lock_guard<std::mutex> lock(slot.mutex);
     return slot.tracing;
 }
 
-void* RemoteTarget::processorObject(uint32_t) { return nullptr; }
+void* RemoteTarget::processorObject(uint32_t) {
+    return nullptr;
+}
 
-} // namespace HostLib
+}  // namespace HostLib

@@ -80,6 +80,6 @@ private:
     std::vector<std::shared_ptr<Chip>> m_chips;
 };
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

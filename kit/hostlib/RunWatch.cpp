@@ -2,8 +2,7 @@
 
 namespace HostLib {
 
-void RunWatch::startWatcher(std::function<ProgramEnd()> waitForEnd)
-{
+void RunWatch::startWatcher(std::function<ProgramEnd()> waitForEnd) {
     // The previous watcher has reported its run (running was false).
     if (watcher.joinable()) watcher.join();
     running = true;
@@ -12,8 +11,7 @@ void RunWatch::startWatcher(std::function<ProgramEnd()> waitForEnd)
     watcherId.store(watcher.get_id());
 }
 
-void RunWatch::announceStart()
-{
+void RunWatch::announceStart() {
     if (events) events->programStarted(number);
     std::lock_guard<std::mutex> lock(mutex);
     announced = true;
@@ -24,21 +22,18 @@ namespace {
 std::atomic<int> s_waiting_threads{0};
 }
 
-void RunWatch::awaitEnd()
-{
+void RunWatch::awaitEnd() {
     std::unique_lock<std::mutex> lock(mutex);
     ++s_waiting_threads;
     ended.wait(lock, [this] { return !running; });
     --s_waiting_threads;
 }
 
-int RunWatch::waitingThreads()
-{
+int RunWatch::waitingThreads() {
     return s_waiting_threads.load();
 }
 
-void RunWatch::releaseWatcher()
-{
+void RunWatch::releaseWatcher() {
     if (!watcher.joinable()) return;
     if (onWatcherThread())
         watcher.detach();
@@ -46,8 +41,7 @@ void RunWatch::releaseWatcher()
         watcher.join();
 }
 
-void RunWatch::reportEnd(ProgramEnd const& end)
-{
+void RunWatch::reportEnd(ProgramEnd const& end) {
     {
         std::unique_lock<std::mutex> lock(mutex);
         last = end;
@@ -59,4 +53,4 @@ void RunWatch::reportEnd(ProgramEnd const& end)
     ended.notify_all();
 }
 
-} // namespace HostLib
+}  // namespace HostLib

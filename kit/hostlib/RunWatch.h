@@ -53,6 +53,6 @@ private:
     void reportEnd(ProgramEnd const& end);
 };
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

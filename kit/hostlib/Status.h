@@ -16,10 +16,12 @@ struct Status {
     std::string detail;
 
     static Status ok() { return Status(); }
-    static Status error(int code, std::string detail = std::string()) { return Status{code, std::move(detail)}; }
+    static Status error(int code, std::string detail = std::string()) {
+        return Status{code, std::move(detail)};
+    }
     bool failed() const { return code != QXAPI_OK; }
 };
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

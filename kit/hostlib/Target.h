@@ -26,8 +26,8 @@ namespace HostLib {
 struct ProgramEnd {
     uint32_t chip = 0;
     Simulator::ProcessorState state = Simulator::ProcessorState::Empty;  // Halted, Faulted or Stopped
-    int32_t returnValue = 0;   // when Halted
-    std::string faultText;     // when Faulted
+    int32_t returnValue = 0;                                             // when Halted
+    std::string faultText;                                               // when Faulted
 };
 
 // Told when a run starts, on the thread that started it, and when it ends,
@@ -87,6 +87,6 @@ public:
     virtual void* processorObject(uint32_t chip) = 0;
 };
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

@@ -19,15 +19,15 @@ char const* const s_local_host = "localhost";
 unsigned const s_max_chips = 16;
 
 // The number of chips of a simulated connection: QX_SIM_CHIPS, default 1.
-bool simulatedChips(unsigned& chips, std::string& error)
-{
+bool simulatedChips(unsigned& chips, std::string& error) {
     chips = 1;
     char const* text = std::getenv("QX_SIM_CHIPS");
     if (text == nullptr || *text == '\0') return true;
     char* end = nullptr;
     unsigned long const value = std::strtoul(text, &end, 10);
     if (*end != '\0' || value < 1 || value > s_max_chips) {
-        error = "QX_SIM_CHIPS: '" + std::string(text) + "' is not a number from 1 to " + std::to_string(s_max_chips);
+        error = "QX_SIM_CHIPS: '" + std::string(text) + "' is not a number from 1 to " +
+                std::to_string(s_max_chips);
         return false;
     }
     chips = unsigned(value);
@@ -36,8 +36,7 @@ bool simulatedChips(unsigned& chips, std::string& error)
 
 // The card itself is driven by the closed host library; this one can only
 // tell whether there is one.
-std::unique_ptr<Target> connectHardware(uint32_t instance, Status& status)
-{
+std::unique_ptr<Target> connectHardware(uint32_t instance, Status& status) {
     std::string path;
     status = DeviceNodes::find(instance, path);
     if (!status.failed())
@@ -46,8 +45,7 @@ std::unique_ptr<Target> connectHardware(uint32_t instance, Status& status)
     return nullptr;
 }
 
-std::unique_ptr<Target> connectEmbedded(std::shared_ptr<TargetEvents> events, Status& status)
-{
+std::unique_ptr<Target> connectEmbedded(std::shared_ptr<TargetEvents> events, Status& status) {
     Simulator::ProcessorConfig config;
     std::string source;
     std::string error;
@@ -65,8 +63,8 @@ std::unique_ptr<Target> connectEmbedded(std::shared_ptr<TargetEvents> events, St
 // A qxsim server: one connection per chip, on QXSIM_PORT (default 7411)
 // with the token of QXSIM_TOKEN. A QXSIM_PORT that is no port, or a token
 // no server can take, fails the connect with the reason.
-std::unique_ptr<Target> connectRemote(char const* host, std::shared_ptr<TargetEvents> events, Status& status)
-{
+std::unique_ptr<Target> connectRemote(char const* host, std::shared_ptr<TargetEvents> events,
+                                      Status& status) {
     std::string error;
     unsigned chips = 1;
     if (!simulatedChips(chips, error)) {
@@ -75,22 +73,22 @@ std::unique_ptr<Target> connectRemote(char const* host, std::shared_ptr<TargetEv
     }
     ServerAddress server;
     server.host = host;
-    if (!Protocol::portFromEnvironment(server.port, error) || !Protocol::tokenFromEnvironment(server.token, error)) {
+    if (!Protocol::portFromEnvironment(server.port, error) ||
+        !Protocol::tokenFromEnvironment(server.token, error)) {
         status = Status::error(QXAPI_ERR_HOST_UNSUPPORTED, error);
         return nullptr;
     }
-    server.connectTimeout = Protocol::SimClient::kDefaultConnectTimeout;
+    server.connectTimeout = Protocol::SimClient::k_default_connect_timeout;
     return RemoteTarget::connect(server, chips, std::move(events), status);
 }
 
-} // namespace
+}  // namespace
 
-std::unique_ptr<Target> connectTarget(char const* host, uint32_t instance, std::shared_ptr<TargetEvents> events,
-                                      Status& status)
-{
+std::unique_ptr<Target> connectTarget(char const* host, uint32_t instance,
+                                      std::shared_ptr<TargetEvents> events, Status& status) {
     if (host == nullptr) return connectHardware(instance, status);
     if (std::strcmp(host, s_local_host) == 0) return connectEmbedded(std::move(events), status);
     return connectRemote(host, std::move(events), status);
 }
 
-} // namespace HostLib
+}  // namespace HostLib

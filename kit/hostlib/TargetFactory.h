@@ -12,9 +12,9 @@
 namespace HostLib {
 
 // The connected target, or null with the reason in status.
-std::unique_ptr<Target> connectTarget(char const* host, uint32_t instance, std::shared_ptr<TargetEvents> events,
-                                      Status& status);
+std::unique_ptr<Target> connectTarget(char const* host, uint32_t instance,
+                                      std::shared_ptr<TargetEvents> events, Status& status);
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

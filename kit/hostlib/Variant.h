@@ -14,6 +14,6 @@ char const* variantName(Variant variant);
 Variant libraryVariant();
 void setLibraryVariant(Variant variant);
 
-} // namespace HostLib
+}  // namespace HostLib
 
 #endif

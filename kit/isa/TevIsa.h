@@ -26,21 +26,45 @@ enum class Opcode : uint8_t {
 
 // One operand of the written form, and the field that holds it.
 enum class Operand : uint8_t {
-    MonoDst,   // rd, written
-    MonoSrc,   // rd, read (the value a store writes)
-    MonoA,     // ra
-    MonoB,     // rb
-    PolyDst,   // rd, a poly register, written
-    PolySrc,   // rd, a poly register, read
-    PolyA,     // ra, a poly register
-    PolyB,     // rb, a poly register
-    Imm,       // imm, a number
-    Target,    // imm, a code address
-    MonoMem,   // imm(ra), a mono address
-    PolyMem,   // imm(ra), a poly address with ra a poly register
+    MonoDst,  // rd, written
+    MonoSrc,  // rd, read (the value a store writes)
+    MonoA,    // ra
+    MonoB,    // rb
+    PolyDst,  // rd, a poly register, written
+    PolySrc,  // rd, a poly register, read
+    PolyA,    // ra, a poly register
+    PolyB,    // rb, a poly register
+    Imm,      // imm, a number
+    Target,   // imm, a code address
+    MonoMem,  // imm(ra), a mono address
+    PolyMem,  // imm(ra), a poly address with ra a poly register
 };
 
-enum class Format : uint8_t { NONE, D, A, DA, DAB, DI, DAI, T, AT, ABT, I, LD, ST, PDAB, PDAI, PDA, PDI, PDR, PD, PA, PLD, PST, RDP };
+enum class Format : uint8_t {
+    NONE,
+    D,
+    A,
+    DA,
+    DAB,
+    DI,
+    DAI,
+    T,
+    AT,
+    ABT,
+    I,
+    LD,
+    ST,
+    PDAB,
+    PDAI,
+    PDA,
+    PDI,
+    PDR,
+    PD,
+    PA,
+    PLD,
+    PST,
+    RDP
+};
 
 struct FormatInfo {
     uint8_t count;
@@ -65,7 +89,7 @@ InstructionInfo const* findInstruction(uint8_t opcode);
 InstructionInfo const* findInstruction(std::string const& mnemonic);
 
 // The register field value that names the stack pointer "sp".
-constexpr uint8_t kStackPointer = 255;
+constexpr uint8_t k_stack_pointer = 255;
 
 struct Fields {
     uint8_t opcode = 0;
@@ -75,15 +99,14 @@ struct Fields {
     uint32_t imm = 0;
 };
 
-inline uint64_t encode(Fields const& f)
-{
-    return (uint64_t(f.opcode) << 56) | (uint64_t(f.rd) << 48) | (uint64_t(f.ra) << 40) | (uint64_t(f.rb) << 32) |
-           f.imm;
+inline uint64_t encode(Fields const& f) {
+    return (uint64_t(f.opcode) << 56) | (uint64_t(f.rd) << 48) | (uint64_t(f.ra) << 40) |
+           (uint64_t(f.rb) << 32) | f.imm;
 }
 
-inline Fields decodeWord(uint64_t word)
-{
-    return Fields{uint8_t(word >> 56), uint8_t(word >> 48), uint8_t(word >> 40), uint8_t(word >> 32), uint32_t(word)};
+inline Fields decodeWord(uint64_t word) {
+    return Fields{uint8_t(word >> 56), uint8_t(word >> 48), uint8_t(word >> 40), uint8_t(word >> 32),
+                  uint32_t(word)};
 }
 
 struct RegisterCounts {
@@ -92,7 +115,7 @@ struct RegisterCounts {
 };
 
 // The largest counts the encoding allows (sp takes field value 255).
-constexpr RegisterCounts kMaxRegisterCounts{255, 256};
+constexpr RegisterCounts k_max_register_counts{255, 256};
 
 // Whether the fields form a valid instruction for a processor with those
 // register counts; if not and why is given, says why.
@@ -112,6 +135,6 @@ using TargetNamer = std::function<std::string(uint32_t address)>;
 // not a valid instruction prints as ".inst 0x<16 hex digits>".
 std::string formatInstruction(Fields const& fields, TargetNamer const& namer = TargetNamer());
 
-} // namespace Simulator
+}  // namespace Simulator
 
 #endif

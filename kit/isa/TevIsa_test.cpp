@@ -11,8 +11,7 @@ namespace {
 
 using namespace Simulator;
 
-TEST(TevIsa, OpcodesAndMnemonicsAreUniqueAndLeaveRoomForInternalOperations)
-{
+TEST(TevIsa, OpcodesAndMnemonicsAreUniqueAndLeaveRoomForInternalOperations) {
     std::set<unsigned> opcodes;
     std::set<std::string> mnemonics;
     for (size_t index = 0; index < instructionCount(); ++index) {
@@ -25,8 +24,7 @@ TEST(TevIsa, OpcodesAndMnemonicsAreUniqueAndLeaveRoomForInternalOperations)
     }
 }
 
-TEST(TevIsa, FieldsAreCheckedAgainstTheFormatAndTheRegisterCounts)
-{
+TEST(TevIsa, FieldsAreCheckedAgainstTheFormatAndTheRegisterCounts) {
     RegisterCounts const counts{32, 8};
     struct Case {
         Fields fields;
@@ -34,12 +32,12 @@ TEST(TevIsa, FieldsAreCheckedAgainstTheFormatAndTheRegisterCounts)
         char const* why;
     } const cases[] = {
         {{uint8_t(Opcode::ADD), 1, 2, 31, 0}, true, ""},
-        {{uint8_t(Opcode::ADD), kStackPointer, kStackPointer, 0, 0}, true, ""},
+        {{uint8_t(Opcode::ADD), k_stack_pointer, k_stack_pointer, 0, 0}, true, ""},
         {{uint8_t(Opcode::ADD), 32, 2, 3, 0}, false, "register r32 does not exist"},
         {{uint8_t(Opcode::ADD), 1, 2, 3, 5}, false, "unused fields of add are not zero"},
         {{uint8_t(Opcode::PADD), 1, 8, 3, 0}, false, "register p8 does not exist"},
-        {{uint8_t(Opcode::PLDW), 1, kStackPointer, 0, 4}, false, "register p255 does not exist"},
-        {{uint8_t(Opcode::LDW), 1, kStackPointer, 0, 4}, true, ""},
+        {{uint8_t(Opcode::PLDW), 1, k_stack_pointer, 0, 4}, false, "register p255 does not exist"},
+        {{uint8_t(Opcode::LDW), 1, k_stack_pointer, 0, 4}, true, ""},
         {{uint8_t(Opcode::RET), 0, 0, 1, 0}, false, "unused fields of ret are not zero"},
         {{0x07, 0, 0, 0, 0}, false, "unknown opcode 0x07"},
     };
@@ -50,13 +48,12 @@ TEST(TevIsa, FieldsAreCheckedAgainstTheFormatAndTheRegisterCounts)
     }
 }
 
-TEST(TevIsa, TextOfInstructions)
-{
+TEST(TevIsa, TextOfInstructions) {
     struct Case {
         Fields fields;
         char const* text;
     } const cases[] = {
-        {{uint8_t(Opcode::LDW), 3, kStackPointer, 0, uint32_t(-8)}, "ldw r3, -8(sp)"},
+        {{uint8_t(Opcode::LDW), 3, k_stack_pointer, 0, uint32_t(-8)}, "ldw r3, -8(sp)"},
         {{uint8_t(Opcode::PSTB), 2, 4, 0, 16}, "pstb p2, 16(p4)"},
         {{uint8_t(Opcode::BNE), 0, 1, 2, 0x40}, "bne r1, r2, loop"},
         {{uint8_t(Opcode::JMP), 0, 0, 0, 0x48}, "jmp 0x00000048"},
@@ -64,13 +61,13 @@ TEST(TevIsa, TextOfInstructions)
         {{uint8_t(Opcode::PELSE), 0, 0, 0, 0}, "pelse"},
         {{0xee, 1, 2, 3, 4}, ".inst 0xee01020300000004"},
     };
-    TargetNamer namer = [](uint32_t address) { return address == 0x40 ? std::string("loop") : std::string(); };
-    for (Case const& c : cases)
-        EXPECT_EQ(formatInstruction(c.fields, namer), c.text);
+    TargetNamer namer = [](uint32_t address) {
+        return address == 0x40 ? std::string("loop") : std::string();
+    };
+    for (Case const& c : cases) EXPECT_EQ(formatInstruction(c.fields, namer), c.text);
 }
 
-TEST(TevIsa, EncodingPlacesTheFieldsInTheDocumentedBits)
-{
+TEST(TevIsa, EncodingPlacesTheFieldsInTheDocumentedBits) {
     Fields f{0x3c, 0x01, 0x02, 0x03, 0xdeadbeef};
     EXPECT_EQ(encode(f), 0x3c010203deadbeefull);
     Fields back = decodeWord(0x3c010203deadbeefull);
@@ -82,8 +79,7 @@ TEST(TevIsa, EncodingPlacesTheFieldsInTheDocumentedBits)
 }
 
 // The reference for users must list every instruction with its opcode.
-TEST(TevIsa, TheInstructionReferenceDocumentsEveryInstruction)
-{
+TEST(TevIsa, TheInstructionReferenceDocumentsEveryInstruction) {
     std::ifstream file(QX_SOURCE_DIR "/docs/tev-isa.md");
     ASSERT_TRUE(file) << "docs/tev-isa.md";
     std::stringstream text;
@@ -97,4 +93,4 @@ TEST(TevIsa, TheInstructionReferenceDocumentsEveryInstruction)
     }
 }
 
-} // namespace
+}  // namespace

@@ -42,7 +42,7 @@ public:
     bool u32(uint32_t& value);
     bool u64(uint64_t& value);
     bool i32(int32_t& value);
-    // At most kMaxStringLength bytes, no NUL inside.
+    // At most k_max_string_length bytes, no NUL inside.
     bool string(std::string& text, char const* field);
     // At most limit bytes.
     bool bytes(std::vector<uint8_t>& data, uint32_t limit, char const* field);
@@ -63,6 +63,6 @@ private:
     std::string m_error;
 };
 
-} // namespace Protocol
+}  // namespace Protocol
 
 #endif

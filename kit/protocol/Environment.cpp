@@ -12,15 +12,13 @@ char const* const k_portVariable = "QXSIM_PORT";
 char const* const k_tokenVariable = "QXSIM_TOKEN";
 
 // Long values are cut in messages, which have little room in qxrun.
-std::string shown(std::string const& text)
-{
+std::string shown(std::string const& text) {
     return text.size() <= 16 ? text : text.substr(0, 16) + "...";
 }
 
-} // namespace
+}  // namespace
 
-bool parsePort(std::string const& text, uint16_t& port)
-{
+bool parsePort(std::string const& text, uint16_t& port) {
     if (text.empty() || text.size() > 5) return false;
     unsigned value = 0;
     for (char const c : text) {
@@ -32,11 +30,10 @@ bool parsePort(std::string const& text, uint16_t& port)
     return true;
 }
 
-bool portFromEnvironment(uint16_t& port, std::string& error)
-{
+bool portFromEnvironment(uint16_t& port, std::string& error) {
     char const* text = std::getenv(k_portVariable);
     if (text == nullptr || *text == '\0') {
-        port = kDefaultPort;
+        port = k_default_port;
         return true;
     }
     if (parsePort(text, port)) return true;
@@ -44,14 +41,13 @@ bool portFromEnvironment(uint16_t& port, std::string& error)
     return false;
 }
 
-bool tokenFromEnvironment(std::string& token, std::string& error)
-{
+bool tokenFromEnvironment(std::string& token, std::string& error) {
     char const* text = std::getenv(k_tokenVariable);
     token = text == nullptr ? std::string() : std::string(text);
-    if (token.size() <= kMaxTokenLength) return true;
-    error = std::string(k_tokenVariable) + " is longer than " + std::to_string(kMaxTokenLength) + " bytes";
+    if (token.size() <= k_max_token_length) return true;
+    error = std::string(k_tokenVariable) + " is longer than " + std::to_string(k_max_token_length) + " bytes";
     token.clear();
     return false;
 }
 
-} // namespace Protocol
+}  // namespace Protocol

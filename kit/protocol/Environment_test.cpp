@@ -11,8 +11,7 @@ namespace {
 // Sets (or, for nullptr, unsets) a variable for the scope.
 class Variable {
 public:
-    Variable(char const* name, char const* value) : m_name(name)
-    {
+    Variable(char const* name, char const* value) : m_name(name) {
         if (value == nullptr) {
             ::unsetenv(name);
         } else {
@@ -25,8 +24,7 @@ private:
     char const* m_name;
 };
 
-TEST(Environment, PortIsADecimalPortNumberOrTheDefault)
-{
+TEST(Environment, PortIsADecimalPortNumberOrTheDefault) {
     struct Case {
         char const* value;
         uint16_t port;  // 0: an error
@@ -57,9 +55,8 @@ TEST(Environment, PortIsADecimalPortNumberOrTheDefault)
     }
 }
 
-TEST(Environment, TokenMustFitInAHello)
-{
-    std::string const longest(Protocol::kMaxTokenLength, 't');
+TEST(Environment, TokenMustFitInAHello) {
+    std::string const longest(Protocol::k_max_token_length, 't');
     std::string const tooLong = longest + "t";
     struct Case {
         char const* value;
@@ -81,4 +78,4 @@ TEST(Environment, TokenMustFitInAHello)
     }
 }
 
-} // namespace
+}  // namespace

@@ -28,10 +28,10 @@ public:
     enum class Result { Frame, NeedMore, Error };
 
     // maxFrameSize bounds the length field (type byte + payload).
-    explicit FrameDecoder(uint32_t maxFrameSize = kMaxFrameSize) : m_maxFrameSize(maxFrameSize) {}
+    explicit FrameDecoder(uint32_t maxFrameSize = k_max_frame_size) : m_max_frame_size(maxFrameSize) {}
 
     // A new bound for the frames still to come.
-    void setMaxFrameSize(uint32_t maxFrameSize) { m_maxFrameSize = maxFrameSize; }
+    void setMaxFrameSize(uint32_t maxFrameSize) { m_max_frame_size = maxFrameSize; }
 
     // Appends received bytes. After an error, bytes are ignored.
     void feed(uint8_t const* data, size_t size);
@@ -47,12 +47,12 @@ private:
     Result fail(std::string text);
     void compact();
 
-    uint32_t m_maxFrameSize;
+    uint32_t m_max_frame_size;
     std::vector<uint8_t> m_buffer;
     size_t m_start = 0;  // first byte not yet consumed
     std::string m_error;
 };
 
-} // namespace Protocol
+}  // namespace Protocol
 
 #endif

@@ -8,13 +8,11 @@ namespace {
 
 using namespace Protocol;
 
-std::vector<uint8_t> header(uint32_t length, uint8_t type)
-{
+std::vector<uint8_t> header(uint32_t length, uint8_t type) {
     return {uint8_t(length), uint8_t(length >> 8), uint8_t(length >> 16), uint8_t(length >> 24), type};
 }
 
-TEST(FrameDecoder, FramesFedByteByByteComeOutWhole)
-{
+TEST(FrameDecoder, FramesFedByteByByteComeOutWhole) {
     std::vector<uint8_t> stream = encodeFrame(FrameType::Request, {1, 2, 3});
     std::vector<uint8_t> const second = encodeFrame(FrameType::Heartbeat, {});
     stream.insert(stream.end(), second.begin(), second.end());
@@ -24,8 +22,7 @@ TEST(FrameDecoder, FramesFedByteByByteComeOutWhole)
     for (uint8_t byte : stream) {
         decoder.feed(&byte, 1);
         Frame frame;
-        while (decoder.next(frame) == FrameDecoder::Result::Frame)
-            frames.push_back(frame);
+        while (decoder.next(frame) == FrameDecoder::Result::Frame) frames.push_back(frame);
     }
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(frames[0].type, FrameType::Request);
@@ -35,8 +32,7 @@ TEST(FrameDecoder, FramesFedByteByByteComeOutWhole)
     EXPECT_EQ(decoder.buffered(), 0u);
 }
 
-TEST(FrameDecoder, RejectsImpossibleHeadersBeforeThePayloadArrives)
-{
+TEST(FrameDecoder, RejectsImpossibleHeadersBeforeThePayloadArrives) {
     struct Case {
         char const* name;
         std::vector<uint8_t> bytes;
@@ -45,7 +41,7 @@ TEST(FrameDecoder, RejectsImpossibleHeadersBeforeThePayloadArrives)
     } const cases[] = {
         {"short length", header(0, 0x10), 100, "bad frame: length 0 leaves no room for the frame type"},
         {"oversized length", header(101, 0x10), 100, "bad frame: length 101 exceeds the limit of 100 bytes"},
-        {"huge length", header(0xffffffff, 0x10), kMaxFrameSize,
+        {"huge length", header(0xffffffff, 0x10), k_max_frame_size,
          "bad frame: length 4294967295 exceeds the limit of 16842752 bytes"},
         {"unknown type", header(5, 0x7f), 100, "bad frame: unknown frame type 127"},
         {"type zero", header(1, 0x00), 100, "bad frame: unknown frame type 0"},
@@ -64,8 +60,7 @@ TEST(FrameDecoder, RejectsImpossibleHeadersBeforeThePayloadArrives)
     }
 }
 
-TEST(FrameDecoder, IncompleteFrameWaitsForMore)
-{
+TEST(FrameDecoder, IncompleteFrameWaitsForMore) {
     std::vector<uint8_t> const bytes = encodeFrame(FrameType::Trace, std::vector<uint8_t>(10, 7));
     FrameDecoder decoder;
     decoder.feed(bytes.data(), bytes.size() - 1);
@@ -76,4 +71,4 @@ TEST(FrameDecoder, IncompleteFrameWaitsForMore)
     EXPECT_EQ(frame.payload.size(), 10u);
 }
 
-} // namespace
+}  // namespace

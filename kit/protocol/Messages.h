@@ -14,8 +14,8 @@
 namespace Protocol {
 
 struct Hello {
-    uint32_t magic = kMagic;
-    uint16_t version = kVersion;
+    uint32_t magic = k_magic;
+    uint16_t version = k_version;
     std::string token;  // empty when the client has none
 };
 
@@ -28,17 +28,17 @@ struct ProcessorInfo {
     uint8_t endianness = 1;  // 1 little, 2 big, as QXAPI_endianness
     uint32_t monoMemoryStart = 0;
     uint32_t monoMemorySize = 0;
-    uint32_t maxProgramSize = kMaxProgramSize;
+    uint32_t maxProgramSize = k_max_program_size;
 };
 
 struct Welcome {
-    uint16_t version = kVersion;
+    uint16_t version = k_version;
     std::string server;  // name and version of the server, for logs
     ProcessorInfo processor;
 };
 
 struct ErrorMessage {
-    int32_t code = kOk;
+    int32_t code = k_ok;
     std::string text;
 };
 
@@ -55,7 +55,7 @@ struct Request {
 
 struct Response {
     uint32_t sequence = 0;
-    int32_t code = kOk;
+    int32_t code = k_ok;
     std::string text;  // empty on success
     uint64_t value = 0;
     std::vector<uint8_t> data;
@@ -76,7 +76,7 @@ struct TraceChunk {
 };
 
 struct Ended {
-    int32_t code = kOk;  // kOk, or why the run was ended from outside
+    int32_t code = k_ok;  // k_ok, or why the run was ended from outside
     RunState state = RunState::Halted;
     int32_t returnValue = 0;
     uint64_t cycles = 0;
@@ -103,6 +103,6 @@ bool decode(Frame const& frame, Heartbeat& message, std::string& error);
 bool decode(Frame const& frame, TraceChunk& message, std::string& error);
 bool decode(Frame const& frame, Ended& message, std::string& error);
 
-} // namespace Protocol
+}  // namespace Protocol
 
 #endif

@@ -8,8 +8,7 @@ namespace {
 
 using namespace Protocol;
 
-Frame frameOf(std::vector<uint8_t> const& bytes)
-{
+Frame frameOf(std::vector<uint8_t> const& bytes) {
     FrameDecoder decoder;
     decoder.feed(bytes.data(), bytes.size());
     Frame frame;
@@ -17,8 +16,7 @@ Frame frameOf(std::vector<uint8_t> const& bytes)
     return frame;
 }
 
-TEST(Messages, RoundTripsKeepEveryField)
-{
+TEST(Messages, RoundTripsKeepEveryField) {
     std::string error;
     Request request;
     request.sequence = 77;
@@ -37,14 +35,14 @@ TEST(Messages, RoundTripsKeepEveryField)
     EXPECT_EQ(requestBack.data, request.data);
 
     Ended ended;
-    ended.code = kErrShutdown;
+    ended.code = k_err_shutdown;
     ended.state = RunState::Faulted;
     ended.returnValue = -5;
     ended.cycles = 1ull << 40;
     ended.text = "aborted";
     Ended endedBack;
     ASSERT_TRUE(decode(frameOf(encode(ended)), endedBack, error)) << error;
-    EXPECT_EQ(endedBack.code, kErrShutdown);
+    EXPECT_EQ(endedBack.code, k_err_shutdown);
     EXPECT_EQ(endedBack.state, RunState::Faulted);
     EXPECT_EQ(endedBack.returnValue, -5);
     EXPECT_EQ(endedBack.cycles, 1ull << 40);
@@ -61,23 +59,19 @@ TEST(Messages, RoundTripsKeepEveryField)
     EXPECT_EQ(welcomeBack.processor.maxProgramSize, 1000u);
 }
 
-std::vector<uint8_t> le32(uint32_t value)
-{
+std::vector<uint8_t> le32(uint32_t value) {
     return {uint8_t(value), uint8_t(value >> 8), uint8_t(value >> 16), uint8_t(value >> 24)};
 }
 
-Frame rawFrame(FrameType type, std::vector<std::vector<uint8_t>> const& parts)
-{
+Frame rawFrame(FrameType type, std::vector<std::vector<uint8_t>> const& parts) {
     Frame frame;
     frame.type = type;
-    for (auto const& part : parts)
-        frame.payload.insert(frame.payload.end(), part.begin(), part.end());
+    for (auto const& part : parts) frame.payload.insert(frame.payload.end(), part.begin(), part.end());
     return frame;
 }
 
-TEST(Messages, MalformedPayloadsAreRejectedWithTheirReason)
-{
-    std::vector<uint8_t> const magic = le32(kMagic);
+TEST(Messages, MalformedPayloadsAreRejectedWithTheirReason) {
+    std::vector<uint8_t> const magic = le32(k_magic);
     std::vector<uint8_t> const version = {1, 0};
     struct Case {
         char const* name;
@@ -88,7 +82,7 @@ TEST(Messages, MalformedPayloadsAreRejectedWithTheirReason)
          "bad hello frame: truncated message: 2 bytes needed at offset 4, 1 left"},
         {"string longer than the payload", rawFrame(FrameType::Hello, {magic, version, le32(10), {'a'}}),
          "bad hello frame: truncated message: 10 bytes needed at offset 10, 1 left"},
-        {"string over the limit", rawFrame(FrameType::Hello, {magic, version, le32(kMaxStringLength + 1)}),
+        {"string over the limit", rawFrame(FrameType::Hello, {magic, version, le32(k_max_string_length + 1)}),
          "bad hello frame: bad length: token of 4097 bytes exceeds the limit of 4096"},
         {"NUL inside a string", rawFrame(FrameType::Hello, {magic, version, le32(3), {'a', 0, 'b'}}),
          "bad hello frame: bad string: token contains a NUL byte"},
@@ -110,4 +104,4 @@ TEST(Messages, MalformedPayloadsAreRejectedWithTheirReason)
     EXPECT_EQ(error, "bad ended frame: unknown run state 9");
 }
 
-} // namespace
+}  // namespace

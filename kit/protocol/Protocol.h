@@ -7,30 +7,30 @@
 
 namespace Protocol {
 
-constexpr uint32_t kMagic = 0x50535851;  // "QXSP" in little-endian bytes
+constexpr uint32_t k_magic = 0x50535851;  // "QXSP" in little-endian bytes
 // The newest version this side speaks; servers also serve clients of
-// kOldestVersion, without the frames added since.
-constexpr uint16_t kVersion = 2;
-constexpr uint16_t kOldestVersion = 1;
+// k_oldest_version, without the frames added since.
+constexpr uint16_t k_version = 2;
+constexpr uint16_t k_oldest_version = 1;
 // The first version whose clients understand a queued frame.
-constexpr uint16_t kQueuedFrameVersion = 2;
-constexpr uint16_t kDefaultPort = 7411;
+constexpr uint16_t k_queued_frame_version = 2;
+constexpr uint16_t k_default_port = 7411;
 
 // Limits that keep a broken or hostile peer from driving allocation.
-constexpr uint32_t kMaxProgramSize = 16u << 20;
-constexpr uint32_t kMaxStringLength = 4096;
-constexpr uint32_t kMaxTransferSize = 1u << 20;  // memory bytes per request
-constexpr uint32_t kMaxTraceChunk = 64u << 10;
-constexpr uint32_t kFrameOverhead = 64u << 10;   // room for the fields around a program
-constexpr uint32_t kMaxFrameSize = kMaxProgramSize + kFrameOverhead;
-constexpr uint32_t kFrameHeaderSize = 4;         // the length field
+constexpr uint32_t k_max_program_size = 16u << 20;
+constexpr uint32_t k_max_string_length = 4096;
+constexpr uint32_t k_max_transfer_size = 1u << 20;  // memory bytes per request
+constexpr uint32_t k_max_trace_chunk = 64u << 10;
+constexpr uint32_t k_frame_overhead = 64u << 10;  // room for the fields around a program
+constexpr uint32_t k_max_frame_size = k_max_program_size + k_frame_overhead;
+constexpr uint32_t k_frame_header_size = 4;  // the length field
 
 // The longest token a client may present, and so the longest a server
 // may expect.
-constexpr uint32_t kMaxTokenLength = kMaxStringLength;
+constexpr uint32_t k_max_token_length = k_max_string_length;
 
 // How often the server tells a waiting client that it is alive.
-constexpr uint32_t kHeartbeatMilliseconds = 500;
+constexpr uint32_t k_heartbeat_milliseconds = 500;
 
 enum class FrameType : uint8_t {
     Hello = 0x01,      // client: magic, version, token
@@ -74,35 +74,35 @@ enum class RunState : uint8_t { Stopped = 3, Halted = 4, Faulted = 5 };
 
 // Error codes of responses, error frames, Ended events and the client.
 enum Error : int {
-    kOk = 0,
-    kErrConnect = 1,
-    kErrTimeout = 2,
-    kErrConnectionLost = 3,
-    kErrProtocol = 4,
-    kErrVersion = 5,
-    kErrToken = 6,
-    kErrBusy = 7,
-    kErrBadArgument = 8,
-    kErrProgramTooLarge = 9,
-    kErrBadProgram = 10,
-    kErrState = 11,
-    kErrNoSuchSemaphore = 12,
-    kErrMemory = 13,
-    kErrNoSuchSymbol = 14,
-    kErrOutOfMemory = 15,
-    kErrProgramFaulted = 16,
-    kErrProgramStopped = 17,
-    kErrShutdown = 18,
-    kErrTraceFile = 19,
-    kErrUnknownOperation = 20,
-    kErrNotConnected = 21,
-    kErrClientVanished = 22,
-    kErrIdle = 23,
+    k_ok = 0,
+    k_err_connect = 1,
+    k_err_timeout = 2,
+    k_err_connection_lost = 3,
+    k_err_protocol = 4,
+    k_err_version = 5,
+    k_err_token = 6,
+    k_err_busy = 7,
+    k_err_bad_argument = 8,
+    k_err_program_too_large = 9,
+    k_err_bad_program = 10,
+    k_err_state = 11,
+    k_err_no_such_semaphore = 12,
+    k_err_memory = 13,
+    k_err_no_such_symbol = 14,
+    k_err_out_of_memory = 15,
+    k_err_program_faulted = 16,
+    k_err_program_stopped = 17,
+    k_err_shutdown = 18,
+    k_err_trace_file = 19,
+    k_err_unknown_operation = 20,
+    k_err_not_connected = 21,
+    k_err_client_vanished = 22,
+    k_err_idle = 23,
 };
 
 // A short fixed text for every code ("unknown error code" otherwise).
 char const* errorName(int code);
 
-} // namespace Protocol
+}  // namespace Protocol
 
 #endif

@@ -3,8 +3,8 @@
 //
 // Every operation returns 0 on success or a Protocol::Error code; the text
 // of the last failure is lastError() (errorName(code) gives a fixed text
-// per code). No reply within the read timeout is kErrTimeout; a broken
-// connection is kErrConnectionLost and every later call fails the same way.
+// per code). No reply within the read timeout is k_err_timeout; a broken
+// connection is k_err_connection_lost and every later call fails the same way.
 //
 // Threads: make one call at a time, except that halt, semaphoreSignal (and
 // any other call) may be made from a second thread while waitOnTerminate or
@@ -23,9 +23,9 @@
 #include "protocol/Messages.h"
 #include "protocol/Socket.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <atomic>
 #include <cstdint>
 #include <fstream>
 #include <functional>
@@ -38,8 +38,8 @@ namespace Protocol {
 
 // How the last run ended.
 struct RunResult {
-    bool ended = false;  // false until a run has ended
-    int32_t code = kOk;  // kOk, or why the server ended it (kErrShutdown)
+    bool ended = false;   // false until a run has ended
+    int32_t code = k_ok;  // k_ok, or why the server ended it (k_err_shutdown)
     RunState state = RunState::Halted;
     int32_t returnValue = 0;
     uint64_t cycles = 0;
@@ -48,8 +48,8 @@ struct RunResult {
 
 class SimClient {
 public:
-    static constexpr std::chrono::milliseconds kDefaultConnectTimeout{5000};
-    static constexpr std::chrono::milliseconds kDefaultReadTimeout{10000};
+    static constexpr std::chrono::milliseconds k_default_connect_timeout{5000};
+    static constexpr std::chrono::milliseconds k_default_read_timeout{10000};
 
     SimClient() = default;
     ~SimClient();
@@ -63,7 +63,7 @@ public:
     // those notices come. A server that speaks only version 1 of the
     // protocol is asked again in version 1.
     int connect(std::string const& host, uint16_t port, std::string const& token,
-                std::chrono::milliseconds connectTimeout = kDefaultConnectTimeout);
+                std::chrono::milliseconds connectTimeout = k_default_connect_timeout);
     // Closes the connection; the server aborts a run still going.
     void close();
     bool connected() const;
@@ -96,7 +96,7 @@ public:
     int halt();   // stops a run where it is; the run ends with RunState::Stopped
     int start();  // resumes a stopped program
     // Blocks until the run ends. 0 when the program halted; otherwise
-    // kErrProgramFaulted (the fault in lastError), kErrProgramStopped, or
+    // k_err_program_faulted (the fault in lastError), k_err_program_stopped, or
     // the code the server ended it with, or a connection failure.
     int waitOnTerminate();
     RunResult lastRun() const;
@@ -107,7 +107,7 @@ public:
 
     int readControlRegister(uint32_t reg, uint32_t& value);
     int writeControlRegister(uint32_t reg, uint32_t value);
-    // Byte copies of mono memory, in pieces of at most kMaxTransferSize.
+    // Byte copies of mono memory, in pieces of at most k_max_transfer_size.
     int readMonoMemory(uint64_t address, void* data, uint32_t size);
     int writeMonoMemory(uint64_t address, void const* data, uint32_t size);
 
@@ -137,7 +137,9 @@ private:
     int failLocked(int code, std::string const& text);
     int handshake(std::string const& token, uint16_t version);
     int readFrame(Frame& frame, std::string& error);
-    std::chrono::milliseconds readTimeout() const { return std::chrono::milliseconds(m_readTimeoutMs.load()); }
+    std::chrono::milliseconds readTimeout() const {
+        return std::chrono::milliseconds(m_read_timeout_ms.load());
+    }
     int pump(std::unique_lock<std::mutex>& lock, std::function<bool()> const& done);
     void dispatch(Frame const& frame);
     void dispatchResponse(Response&& response);
@@ -149,27 +151,27 @@ private:
     Socket m_socket;
     FrameDecoder m_decoder;
     ProcessorInfo m_info;
-    std::atomic<long long> m_readTimeoutMs{kDefaultReadTimeout.count()};
+    std::atomic<long long> m_read_timeout_ms{k_default_read_timeout.count()};
 
     mutable std::mutex m_mutex;  // everything below
     std::condition_variable m_changed;
-    std::mutex m_sendMutex;
+    std::mutex m_send_mutex;
     bool m_connected = false;
     bool m_reading = false;
-    int m_brokenCode = kOk;
-    std::string m_brokenText;
-    uint64_t m_framesSeen = 0;
-    uint32_t m_nextSequence = 1;
+    int m_broken_code = k_ok;
+    std::string m_broken_text;
+    uint64_t m_frames_seen = 0;
+    uint32_t m_next_sequence = 1;
     std::map<uint32_t, Answer> m_pending;
     std::map<uint32_t, Operation> m_operations;
-    bool m_runActive = false;
-    uint64_t m_runMilliseconds = 0;
-    RunResult m_lastRun;
-    std::string m_traceFile = "qxtrace.txt";
+    bool m_run_active = false;
+    uint64_t m_run_milliseconds = 0;
+    RunResult m_last_run;
+    std::string m_trace_file = "qxtrace.txt";
     std::ofstream m_trace;
-    std::string m_lastError;
+    std::string m_last_error;
 };
 
-} // namespace Protocol
+}  // namespace Protocol
 
 #endif

@@ -1,8 +1,6 @@
 #include "protocol/Socket.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -10,6 +8,8 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace Protocol {
 
@@ -17,22 +17,19 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string systemError(char const* what)
-{
+std::string systemError(char const* what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
-int remainingMilliseconds(Clock::time_point deadline)
-{
+int remainingMilliseconds(Clock::time_point deadline) {
     auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left < 0 ? 0 : static_cast<int>(left);
 }
 
 // Connects a non-blocking socket and waits for the outcome until deadline.
-bool connectOne(addrinfo const& address, Clock::time_point deadline, Socket& socket, std::string& error)
-{
-    Socket candidate(::socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK,
-                              address.ai_protocol));
+bool connectOne(addrinfo const& address, Clock::time_point deadline, Socket& socket, std::string& error) {
+    Socket candidate(
+        ::socket(address.ai_family, address.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, address.ai_protocol));
     if (!candidate.valid()) {
         error = systemError("socket");
         return false;
@@ -65,10 +62,9 @@ bool connectOne(addrinfo const& address, Clock::time_point deadline, Socket& soc
     return true;
 }
 
-} // namespace
+}  // namespace
 
-Socket& Socket::operator=(Socket&& other) noexcept
-{
+Socket& Socket::operator=(Socket&& other) noexcept {
     if (this != &other) {
         close();
         m_fd = other.release();
@@ -76,26 +72,22 @@ Socket& Socket::operator=(Socket&& other) noexcept
     return *this;
 }
 
-int Socket::release()
-{
+int Socket::release() {
     int const fd = m_fd;
     m_fd = -1;
     return fd;
 }
 
-void Socket::close()
-{
+void Socket::close() {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
 }
 
-void Socket::shutdown()
-{
+void Socket::shutdown() {
     if (m_fd >= 0) ::shutdown(m_fd, SHUT_RDWR);
 }
 
-void Socket::finish(std::chrono::milliseconds linger)
-{
+void Socket::finish(std::chrono::milliseconds linger) {
     if (m_fd < 0) return;
     ::shutdown(m_fd, SHUT_WR);
     Clock::time_point const deadline = Clock::now() + linger;
@@ -103,15 +95,13 @@ void Socket::finish(std::chrono::milliseconds linger)
     size_t got = 0;
     std::string ignored;
     while (Clock::now() < deadline &&
-           receive(buffer, sizeof buffer, std::chrono::milliseconds(remainingMilliseconds(deadline)), got, ignored) ==
-               Received::Data) {
-    }
+           receive(buffer, sizeof buffer, std::chrono::milliseconds(remainingMilliseconds(deadline)), got,
+                   ignored) == Received::Data) {}
     close();
 }
 
-bool Socket::connectTo(std::string const& host, uint16_t port, std::chrono::milliseconds timeout, Socket& socket,
-                       std::string& error)
-{
+bool Socket::connectTo(std::string const& host, uint16_t port, std::chrono::milliseconds timeout,
+                       Socket& socket, std::string& error) {
     Clock::time_point const deadline = Clock::now() + timeout;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
@@ -131,16 +121,14 @@ bool Socket::connectTo(std::string const& host, uint16_t port, std::chrono::mill
     return connected;
 }
 
-void Socket::setSendTimeout(std::chrono::milliseconds timeout)
-{
+void Socket::setSendTimeout(std::chrono::milliseconds timeout) {
     timeval limit{};
     limit.tv_sec = static_cast<time_t>(timeout.count() / 1000);
     limit.tv_usec = static_cast<suseconds_t>((timeout.count() % 1000) * 1000);
     ::setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
-bool Socket::sendAll(uint8_t const* data, size_t size, std::string& error)
-{
+bool Socket::sendAll(uint8_t const* data, size_t size, std::string& error) {
     while (size > 0) {
         ssize_t const sent = ::send(m_fd, data, size, MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR) continue;
@@ -154,9 +142,8 @@ bool Socket::sendAll(uint8_t const* data, size_t size, std::string& error)
     return true;
 }
 
-Socket::Sent Socket::sendAll(uint8_t const* data, size_t size, std::chrono::milliseconds stallLimit, int wakeFd,
-                             std::string& error)
-{
+Socket::Sent Socket::sendAll(uint8_t const* data, size_t size, std::chrono::milliseconds stallLimit,
+                             int wakeFd, std::string& error) {
     Clock::time_point stallDeadline = Clock::now() + stallLimit;
     while (size > 0) {
         ssize_t const sent = ::send(m_fd, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
@@ -190,8 +177,7 @@ Socket::Sent Socket::sendAll(uint8_t const* data, size_t size, std::chrono::mill
     return Sent::All;
 }
 
-Socket::Received Socket::receiveNow(uint8_t* buffer, size_t size, size_t& got, std::string& error)
-{
+Socket::Received Socket::receiveNow(uint8_t* buffer, size_t size, size_t& got, std::string& error) {
     got = 0;
     for (;;) {
         ssize_t const count = ::recv(m_fd, buffer, size, MSG_DONTWAIT);
@@ -208,8 +194,7 @@ Socket::Received Socket::receiveNow(uint8_t* buffer, size_t size, size_t& got, s
 }
 
 Socket::Received Socket::receive(uint8_t* buffer, size_t size, std::chrono::milliseconds timeout, size_t& got,
-                                 std::string& error)
-{
+                                 std::string& error) {
     Clock::time_point const deadline = Clock::now() + timeout;
     got = 0;
     for (;;) {
@@ -233,17 +218,16 @@ Socket::Received Socket::receive(uint8_t* buffer, size_t size, std::chrono::mill
     }
 }
 
-std::string Socket::peerName() const
-{
+std::string Socket::peerName() const {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
     if (::getpeername(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return "unknown";
     char host[INET6_ADDRSTRLEN] = "";
     char service[16] = "";
-    if (::getnameinfo(reinterpret_cast<sockaddr*>(&address), length, host, sizeof host, service, sizeof service,
-                      NI_NUMERICHOST | NI_NUMERICSERV) != 0)
+    if (::getnameinfo(reinterpret_cast<sockaddr*>(&address), length, host, sizeof host, service,
+                      sizeof service, NI_NUMERICHOST | NI_NUMERICSERV) != 0)
         return "unknown";
     return std::string(host) + ":" + service;
 }
 
-} // namespace Protocol
+}  // namespace Protocol

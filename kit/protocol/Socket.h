@@ -46,8 +46,7 @@ public:
     // Blocks until every byte is sent or sending fails or stalls longer
     // than the send timeout. Never raises SIGPIPE.
     bool sendAll(uint8_t const* data, size_t size, std::string& error);
-    bool sendAll(std::vector<uint8_t> const& bytes, std::string& error)
-    {
+    bool sendAll(std::vector<uint8_t> const& bytes, std::string& error) {
         return sendAll(bytes.data(), bytes.size(), error);
     }
     void setSendTimeout(std::chrono::milliseconds timeout);
@@ -73,6 +72,6 @@ private:
     int m_fd = -1;
 };
 
-} // namespace Protocol
+}  // namespace Protocol
 
 #endif

@@ -8,34 +8,34 @@
 
 namespace Qxx::Format {
 
-constexpr uint8_t kMagic[4] = {0x7f, 'Q', 'X', 'X'};
-constexpr uint16_t kVersion = 1;
+constexpr uint8_t k_magic[4] = {0x7f, 'Q', 'X', 'X'};
+constexpr uint16_t k_version = 1;
 
-constexpr uint32_t kHeaderSize = 48;
-constexpr uint32_t kMagicOffset = 0;
-constexpr uint32_t kVersionOffset = 4;
-constexpr uint32_t kByteOrderOffset = 6;
-constexpr uint32_t kInstructionSizeOffset = 7;
-constexpr uint32_t kInstructionSetOffset = 8;
-constexpr uint32_t kInstructionSetLength = 8;
-constexpr uint32_t kEntryOffset = 16;
-constexpr uint32_t kSectionCountOffset = 20;
-constexpr uint32_t kSymbolCountOffset = 24;
-constexpr uint32_t kStringTableSizeOffset = 28;
-constexpr uint32_t kReservedOffset = 32;  // up to the end of the header, zero
+constexpr uint32_t k_header_size = 48;
+constexpr uint32_t k_magic_offset = 0;
+constexpr uint32_t k_version_offset = 4;
+constexpr uint32_t k_byte_order_offset = 6;
+constexpr uint32_t k_instruction_size_offset = 7;
+constexpr uint32_t k_instruction_set_offset = 8;
+constexpr uint32_t k_instruction_set_length = 8;
+constexpr uint32_t k_entry_offset = 16;
+constexpr uint32_t k_section_count_offset = 20;
+constexpr uint32_t k_symbol_count_offset = 24;
+constexpr uint32_t k_string_table_size_offset = 28;
+constexpr uint32_t k_reserved_offset = 32;  // up to the end of the header, zero
 
 // Section table entry: kind, load address, size, file offset, flags.
-constexpr uint32_t kSectionEntrySize = 20;
-constexpr uint32_t kMaxSections = 3;
-enum SectionKind : uint32_t { kCodeSection = 1, kDataSection = 2, kBssSection = 3 };
+constexpr uint32_t k_section_entry_size = 20;
+constexpr uint32_t k_max_sections = 3;
+enum SectionKind : uint32_t { k_code_section = 1, k_data_section = 2, k_bss_section = 3 };
 
 // Symbol table entry: name offset in the string table, value, kind, three
 // reserved bytes.
-constexpr uint32_t kSymbolEntrySize = 12;
+constexpr uint32_t k_symbol_entry_size = 12;
 
 // Section contents start on this boundary.
-constexpr uint32_t kContentAlignment = 8;
+constexpr uint32_t k_content_alignment = 8;
 
-} // namespace Qxx::Format
+}  // namespace Qxx::Format
 
 #endif

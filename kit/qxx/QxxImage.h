@@ -13,14 +13,14 @@
 namespace Qxx {
 
 // The one instruction set this format carries, and its instruction size.
-constexpr char const* kInstructionSet = "tev";
-constexpr uint32_t kInstructionSize = 8;
+constexpr char const* k_instruction_set = "tev";
+constexpr uint32_t k_instruction_size = 8;
 
 // Limits that keep a corrupt or hostile file from driving allocation.
-constexpr uint64_t kMaxFileSize = 64u << 20;
-constexpr uint32_t kMaxSectionSize = 16u << 20;
-constexpr uint32_t kMaxSymbols = 65536;
-constexpr uint32_t kMaxSymbolNameLength = 255;
+constexpr uint64_t k_max_file_size = 64u << 20;
+constexpr uint32_t k_max_section_size = 16u << 20;
+constexpr uint32_t k_max_symbols = 65536;
+constexpr uint32_t k_max_symbol_name_length = 255;
 
 enum class SymbolKind : uint8_t { Code = 1, Data = 2, Bss = 3, Constant = 4 };
 
@@ -31,8 +31,7 @@ struct Symbol {
     uint32_t value = 0;
     SymbolKind kind = SymbolKind::Constant;
 
-    bool operator==(Symbol const& other) const
-    {
+    bool operator==(Symbol const& other) const {
         return name == other.name && value == other.value && kind == other.kind;
     }
 };
@@ -41,19 +40,16 @@ struct Section {
     uint32_t address = 0;
     std::vector<uint8_t> bytes;
 
-    bool operator==(Section const& other) const
-    {
-        return address == other.address && bytes == other.bytes;
-    }
+    bool operator==(Section const& other) const { return address == other.address && bytes == other.bytes; }
 };
 
 struct QxxImage {
-    std::string instructionSet = kInstructionSet;
+    std::string instructionSet = k_instruction_set;
     ByteOrder byteOrder = ByteOrder::Little;
-    uint32_t instructionSize = kInstructionSize;
+    uint32_t instructionSize = k_instruction_size;
     uint32_t entry = 0;
-    Section code;  // instructions, in the code address space
-    Section data;  // initialised mono memory
+    Section code;             // instructions, in the code address space
+    Section data;             // initialised mono memory
     uint32_t bssAddress = 0;  // zero-filled mono memory
     uint32_t bssSize = 0;
     std::vector<Symbol> symbols;
@@ -74,6 +70,6 @@ bool isSymbolName(std::string const& name);
 // inside their sections); on failure fills error and returns false.
 bool validateImage(QxxImage const& image, std::string& error);
 
-} // namespace Qxx
+}  // namespace Qxx
 
 #endif

@@ -19,6 +19,6 @@ bool readQxx(uint8_t const* data, size_t size, QxxImage& image, std::string& err
 // Reads the file at path; errors are prefixed with the path and ": ".
 bool readQxxFile(std::string const& path, QxxImage& image, std::string& error);
 
-} // namespace Qxx
+}  // namespace Qxx
 
 #endif

@@ -17,6 +17,6 @@ bool writeQxx(QxxImage const& image, std::vector<uint8_t>& bytes, std::string& e
 // Writes the image to the file at path; errors are prefixed with the path.
 bool writeQxxFile(std::string const& path, QxxImage const& image, std::string& error);
 
-} // namespace Qxx
+}  // namespace Qxx
 
 #endif

@@ -65,13 +65,13 @@ private:
     uint16_t m_version;
     ServerSettings const& m_settings;
     ServerLog& m_log;
-    int m_stopFd;
-    std::function<void()> m_onFinished;
+    int m_stop_fd;
+    std::function<void()> m_on_finished;
     WakePipe m_wake;
     std::unique_ptr<ProcessorSession> m_session;
-    std::chrono::steady_clock::time_point m_lastHeartbeat;
-    bool m_shuttingDown = false;
-    std::chrono::steady_clock::time_point m_shutdownDeadline;
+    std::chrono::steady_clock::time_point m_last_heartbeat;
+    bool m_shutting_down = false;
+    std::chrono::steady_clock::time_point m_shutdown_deadline;
     std::string m_reason;  // why the connection ended, for the log
     std::atomic<bool> m_finished{false};
 };
@@ -79,6 +79,6 @@ private:
 // "60 s" or "250 ms", for messages about time limits.
 std::string durationText(std::chrono::milliseconds duration);
 
-} // namespace SimServer
+}  // namespace SimServer
 
 #endif

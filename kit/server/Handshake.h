@@ -12,12 +12,12 @@
 namespace SimServer {
 
 // Until the handshake is done, frames need room for a hello only.
-constexpr uint32_t kHandshakeFrameSize = 2 * Protocol::kMaxStringLength;
+constexpr uint32_t k_handshake_frame_size = 2 * Protocol::k_max_string_length;
 
 // True with the client's hello; false with the refusal to send.
 bool acceptHello(Protocol::Frame const& frame, std::string const& token, Protocol::Hello& hello,
                  Protocol::ErrorMessage& refusal);
 
-} // namespace SimServer
+}  // namespace SimServer
 
 #endif

@@ -35,12 +35,12 @@ private:
 
     void dropTransient();
 
-    uint64_t m_begin;      // first byte the heap may use
-    uint64_t m_floor;      // first byte after the program
+    uint64_t m_begin;  // first byte the heap may use
+    uint64_t m_floor;  // first byte after the program
     uint64_t m_end;
     std::map<uint64_t, Block> m_blocks;  // by address
 };
 
-} // namespace SimServer
+}  // namespace SimServer
 
 #endif

@@ -11,51 +11,47 @@ using Simulator::ProcessorState;
 
 namespace {
 
-void answer(Response& response, int code, std::string text)
-{
+void answer(Response& response, int code, std::string text) {
     response.code = code;
     response.text = std::move(text);
 }
 
-uint64_t programEnd(Qxx::QxxImage const& image)
-{
+uint64_t programEnd(Qxx::QxxImage const& image) {
     uint64_t const dataEnd = uint64_t(image.data.address) + image.data.bytes.size();
     uint64_t const bssEnd = uint64_t(image.bssAddress) + image.bssSize;
     return std::max(dataEnd, bssEnd);
 }
 
-RunState runStateOf(ProcessorState state)
-{
+RunState runStateOf(ProcessorState state) {
     if (state == ProcessorState::Halted) return RunState::Halted;
     if (state == ProcessorState::Stopped) return RunState::Stopped;
     return RunState::Faulted;
 }
 
-} // namespace
+}  // namespace
 
-std::unique_ptr<ProcessorSession> ProcessorSession::create(ServerSettings const& settings, std::function<void()> wake,
-                                                           std::string& error)
-{
+std::unique_ptr<ProcessorSession> ProcessorSession::create(ServerSettings const& settings,
+                                                           std::function<void()> wake, std::string& error) {
     std::unique_ptr<Simulator::Processor> processor = Simulator::Processor::create(settings.processor, error);
     if (!processor) return nullptr;
-    return std::unique_ptr<ProcessorSession>(new ProcessorSession(settings, std::move(processor), std::move(wake)));
+    return std::unique_ptr<ProcessorSession>(
+        new ProcessorSession(settings, std::move(processor), std::move(wake)));
 }
 
-ProcessorSession::ProcessorSession(ServerSettings const& settings, std::unique_ptr<Simulator::Processor> processor,
+ProcessorSession::ProcessorSession(ServerSettings const& settings,
+                                   std::unique_ptr<Simulator::Processor> processor,
                                    std::function<void()> wake)
     : m_settings(settings),
       m_wake(std::move(wake)),
       m_trace(settings.traceBufferSize, m_wake),
       m_runner(std::move(processor)),
-      m_heap(settings.processor.monoMemoryStart,
-             uint64_t(settings.processor.monoMemoryStart) + settings.processor.monoMemorySize -
-                 settings.processor.monoStackSize)
-{
+      m_heap(settings.processor.monoMemoryStart, uint64_t(settings.processor.monoMemoryStart) +
+                                                     settings.processor.monoMemorySize -
+                                                     settings.processor.monoStackSize) {
     m_runner.setEndHandler([this](ProcessorState) { onRunEnd(); });
 }
 
-ProcessorSession::~ProcessorSession()
-{
+ProcessorSession::~ProcessorSession() {
     if (m_runner.active()) m_runner.abort();
     m_trace.abandon();  // a run waiting for room in the trace goes on to its end
     m_runner.wait();
@@ -65,8 +61,7 @@ ProcessorSession::~ProcessorSession()
     processor().stopTrace();
 }
 
-ProcessorInfo ProcessorSession::info() const
-{
+ProcessorInfo ProcessorSession::info() const {
     Simulator::ProcessorConfig const& config = m_settings.processor;
     ProcessorInfo info;
     info.numPes = config.totalNumberPes;
@@ -80,338 +75,359 @@ ProcessorInfo ProcessorSession::info() const
     return info;
 }
 
-bool ProcessorSession::handle(Request const& request, Response& response)
-{
+bool ProcessorSession::handle(Request const& request, Response& response) {
     captureRunEnd();
     response = Response();
     response.sequence = request.sequence;
     switch (request.operation) {
-    case Operation::Reset: reset(response); break;
-    case Operation::Load: load(request, response); break;
-    case Operation::Unload: unload(request, response); break;
-    case Operation::Run: run(request, response); break;
-    case Operation::Halt: halt(response); break;
-    case Operation::Start: resume(response); break;
-    case Operation::ReturnValue: returnValue(response); break;
-    case Operation::ReadControlRegister: readControlRegister(request, response); break;
-    case Operation::WriteControlRegister: writeControlRegister(request, response); break;
-    case Operation::ReadMonoMemory: readMonoMemory(request, response); break;
-    case Operation::WriteMonoMemory: writeMonoMemory(request, response); break;
-    case Operation::RegisterSemaphore: registerSemaphore(request, response); break;
-    case Operation::SemaphoreWait: return semaphoreWait(request, response);
-    case Operation::SemaphoreSignal: semaphoreSignal(request, response); break;
-    case Operation::SymbolValue: symbolValue(request, response); break;
-    case Operation::FreeMemory: response.value = m_heap.freeBytes(); break;
-    case Operation::Allocate: allocate(request, response); break;
-    case Operation::Free: free(request, response); break;
-    case Operation::TraceOn: m_traceOn = true; break;
-    case Operation::TraceOff: m_traceOn = false; break;
-    default:
-        answer(response, kErrUnknownOperation,
-               "unknown operation " + std::to_string(static_cast<unsigned>(request.operation)));
+        case Operation::Reset:
+            reset(response);
+            break;
+        case Operation::Load:
+            load(request, response);
+            break;
+        case Operation::Unload:
+            unload(request, response);
+            break;
+        case Operation::Run:
+            run(request, response);
+            break;
+        case Operation::Halt:
+            halt(response);
+            break;
+        case Operation::Start:
+            resume(response);
+            break;
+        case Operation::ReturnValue:
+            returnValue(response);
+            break;
+        case Operation::ReadControlRegister:
+            readControlRegister(request, response);
+            break;
+        case Operation::WriteControlRegister:
+            writeControlRegister(request, response);
+            break;
+        case Operation::ReadMonoMemory:
+            readMonoMemory(request, response);
+            break;
+        case Operation::WriteMonoMemory:
+            writeMonoMemory(request, response);
+            break;
+        case Operation::RegisterSemaphore:
+            registerSemaphore(request, response);
+            break;
+        case Operation::SemaphoreWait:
+            return semaphoreWait(request, response);
+        case Operation::SemaphoreSignal:
+            semaphoreSignal(request, response);
+            break;
+        case Operation::SymbolValue:
+            symbolValue(request, response);
+            break;
+        case Operation::FreeMemory:
+            response.value = m_heap.freeBytes();
+            break;
+        case Operation::Allocate:
+            allocate(request, response);
+            break;
+        case Operation::Free:
+            free(request, response);
+            break;
+        case Operation::TraceOn:
+            m_trace_on = true;
+            break;
+        case Operation::TraceOff:
+            m_trace_on = false;
+            break;
+        default:
+            answer(response, k_err_unknown_operation,
+                   "unknown operation " + std::to_string(static_cast<unsigned>(request.operation)));
     }
     return true;
 }
 
-bool ProcessorSession::checkProgram(uint64_t handle, Response& response) const
-{
+bool ProcessorSession::checkProgram(uint64_t handle, Response& response) const {
     if (handle == 0 && m_program != 0) return true;
     if (handle != 0 && handle == m_program) return true;
-    answer(response, kErrBadArgument,
-           handle == 0 ? std::string("no program is loaded") : "program " + std::to_string(handle) + " is not loaded");
+    answer(response, k_err_bad_argument,
+           handle == 0 ? std::string("no program is loaded")
+                       : "program " + std::to_string(handle) + " is not loaded");
     return false;
 }
 
-void ProcessorSession::reset(Response& response)
-{
-    abortRun(kOk, std::string());
+void ProcessorSession::reset(Response& response) {
+    abortRun(k_ok, std::string());
     std::string error;
-    if (!processor().reset(error)) return answer(response, kErrState, error);
+    if (!processor().reset(error)) return answer(response, k_err_state, error);
     m_program = 0;
     m_heap.removeProgram();
 }
 
-void ProcessorSession::load(Request const& request, Response& response)
-{
-    if (m_running) return answer(response, kErrState, "cannot load while a program runs");
+void ProcessorSession::load(Request const& request, Response& response) {
+    if (m_running) return answer(response, k_err_state, "cannot load while a program runs");
     if (request.data.size() > m_settings.maxProgramSize)
-        return answer(response, kErrProgramTooLarge,
+        return answer(response, k_err_program_too_large,
                       request.text + ": program of " + std::to_string(request.data.size()) +
-                          " bytes exceeds the limit of " + std::to_string(m_settings.maxProgramSize) + " bytes");
+                          " bytes exceeds the limit of " + std::to_string(m_settings.maxProgramSize) +
+                          " bytes");
     Qxx::QxxImage image;
     std::string error;
-    if (!Qxx::readQxx(request.data.data(), request.data.size(), image, error) || !processor().load(image, error))
-        return answer(response, kErrBadProgram, request.text + ": " + error);
-    m_program = m_nextProgram++;
-    m_programName = request.text;
-    m_programSize = request.data.size();
+    if (!Qxx::readQxx(request.data.data(), request.data.size(), image, error) ||
+        !processor().load(image, error))
+        return answer(response, k_err_bad_program, request.text + ": " + error);
+    m_program = m_next_program++;
+    m_program_name = request.text;
+    m_program_size = request.data.size();
     m_heap.placeProgram(programEnd(image));
     response.value = m_program;
 }
 
-void ProcessorSession::unload(Request const& request, Response& response)
-{
+void ProcessorSession::unload(Request const& request, Response& response) {
     if (!checkProgram(request.a, response)) return;
-    if (m_running) return answer(response, kErrState, "cannot unload while the program runs");
+    if (m_running) return answer(response, k_err_state, "cannot unload while the program runs");
     std::string error;
-    if (!processor().reset(error)) return answer(response, kErrState, error);
+    if (!processor().reset(error)) return answer(response, k_err_state, error);
     m_program = 0;
     m_heap.removeProgram();
 }
 
-void ProcessorSession::run(Request const& request, Response& response)
-{
+void ProcessorSession::run(Request const& request, Response& response) {
     if (!checkProgram(request.a, response)) return;
     if (processor().state() != ProcessorState::Ready)
-        return answer(response, kErrState,
-                      std::string("cannot run a program that is ") + Simulator::stateName(processor().state()));
+        return answer(
+            response, k_err_state,
+            std::string("cannot run a program that is ") + Simulator::stateName(processor().state()));
     startRun(response);
 }
 
-void ProcessorSession::resume(Response& response)
-{
-    if (processor().state() != ProcessorState::Stopped) return answer(response, kErrState, "no stopped program");
+void ProcessorSession::resume(Response& response) {
+    if (processor().state() != ProcessorState::Stopped)
+        return answer(response, k_err_state, "no stopped program");
     startRun(response);
 }
 
-bool ProcessorSession::startRun(Response& response)
-{
+bool ProcessorSession::startRun(Response& response) {
     if (m_running) {
-        answer(response, kErrState, "a program is already running");
+        answer(response, k_err_state, "a program is already running");
         return false;
     }
-    if (m_traceOn) startTrace();
+    if (m_trace_on) startTrace();
     Simulator::RunLimits limits;
     limits.maxCycles = m_settings.maxCycles;
     std::string error;
-    m_runStart = std::chrono::steady_clock::now();
+    m_run_start = std::chrono::steady_clock::now();
     if (!m_runner.start(limits, error)) {
         stopTrace();
-        answer(response, kErrState, error);
+        answer(response, k_err_state, error);
         return false;
     }
-    std::lock_guard<std::mutex> lock(m_eventMutex);
+    std::lock_guard<std::mutex> lock(m_event_mutex);
     m_running = true;
     return true;
 }
 
-void ProcessorSession::startTrace()
-{
+void ProcessorSession::startTrace() {
     m_trace.open();
     processor().startTrace(&m_trace);
 }
 
-void ProcessorSession::stopTrace() { processor().stopTrace(); }
+void ProcessorSession::stopTrace() {
+    processor().stopTrace();
+}
 
-void ProcessorSession::halt(Response& response)
-{
-    if (!m_running) return answer(response, kErrState, "no program is running");
+void ProcessorSession::halt(Response& response) {
+    if (!m_running) return answer(response, k_err_state, "no program is running");
     m_runner.halt();
 }
 
-void ProcessorSession::returnValue(Response& response)
-{
+void ProcessorSession::returnValue(Response& response) {
     ProcessorState const state = processor().state();
     if (state == ProcessorState::Halted) {
         response.value = static_cast<uint32_t>(processor().returnValue());
     } else if (state == ProcessorState::Faulted && !m_running) {
-        answer(response, kErrProgramFaulted, processor().faultText());
+        answer(response, k_err_program_faulted, processor().faultText());
     } else {
-        answer(response, kErrState, "no program has terminated");
+        answer(response, k_err_state, "no program has terminated");
     }
 }
 
-void ProcessorSession::readControlRegister(Request const& request, Response& response)
-{
+void ProcessorSession::readControlRegister(Request const& request, Response& response) {
     uint32_t value = 0;
     std::string error;
     if (request.a > UINT32_MAX || !processor().readControlRegister(uint32_t(request.a), value, error))
-        return answer(response, kErrBadArgument, error.empty() ? "no such control register" : error);
+        return answer(response, k_err_bad_argument, error.empty() ? "no such control register" : error);
     response.value = value;
 }
 
-void ProcessorSession::writeControlRegister(Request const& request, Response& response)
-{
+void ProcessorSession::writeControlRegister(Request const& request, Response& response) {
     std::string error;
-    if (m_running) return answer(response, kErrState, "cannot write a control register while a program runs");
+    if (m_running)
+        return answer(response, k_err_state, "cannot write a control register while a program runs");
     if (request.a > UINT32_MAX || request.b > UINT32_MAX ||
         !processor().writeControlRegister(uint32_t(request.a), uint32_t(request.b), error))
-        answer(response, kErrBadArgument, error.empty() ? "bad control register or value" : error);
+        answer(response, k_err_bad_argument, error.empty() ? "bad control register or value" : error);
 }
 
-void ProcessorSession::readMonoMemory(Request const& request, Response& response)
-{
-    if (request.b > kMaxTransferSize)
-        return answer(response, kErrBadArgument,
-                      "cannot read more than " + std::to_string(kMaxTransferSize) + " bytes at once");
+void ProcessorSession::readMonoMemory(Request const& request, Response& response) {
+    if (request.b > k_max_transfer_size)
+        return answer(response, k_err_bad_argument,
+                      "cannot read more than " + std::to_string(k_max_transfer_size) + " bytes at once");
     response.data.resize(request.b);
     std::string error;
     if (!processor().readMonoMemory(request.a, response.data.data(), response.data.size(), error)) {
         response.data.clear();
-        answer(response, kErrMemory, error);
+        answer(response, k_err_memory, error);
     }
 }
 
-void ProcessorSession::writeMonoMemory(Request const& request, Response& response)
-{
-    if (request.data.size() > kMaxTransferSize)
-        return answer(response, kErrBadArgument,
-                      "cannot write more than " + std::to_string(kMaxTransferSize) + " bytes at once");
+void ProcessorSession::writeMonoMemory(Request const& request, Response& response) {
+    if (request.data.size() > k_max_transfer_size)
+        return answer(response, k_err_bad_argument,
+                      "cannot write more than " + std::to_string(k_max_transfer_size) + " bytes at once");
     std::string error;
     if (!processor().writeMonoMemory(request.a, request.data.data(), request.data.size(), error))
-        answer(response, kErrMemory, error);
+        answer(response, k_err_memory, error);
 }
 
-void ProcessorSession::registerSemaphore(Request const& request, Response& response)
-{
+void ProcessorSession::registerSemaphore(Request const& request, Response& response) {
     if (request.a >= m_settings.processor.numberSemaphores)
-        answer(response, kErrNoSuchSemaphore, "no semaphore " + std::to_string(request.a));
+        answer(response, k_err_no_such_semaphore, "no semaphore " + std::to_string(request.a));
 }
 
-bool ProcessorSession::semaphoreWait(Request const& request, Response& response)
-{
+bool ProcessorSession::semaphoreWait(Request const& request, Response& response) {
     if (request.a >= m_settings.processor.numberSemaphores) {
-        answer(response, kErrNoSuchSemaphore, "no semaphore " + std::to_string(request.a));
+        answer(response, k_err_no_such_semaphore, "no semaphore " + std::to_string(request.a));
         return true;
     }
-    std::lock_guard<std::mutex> lock(m_eventMutex);
-    if (m_waitPending) {
-        answer(response, kErrState, "a semaphore wait is already pending");
+    std::lock_guard<std::mutex> lock(m_event_mutex);
+    if (m_wait_pending) {
+        answer(response, k_err_state, "a semaphore wait is already pending");
         return true;
     }
     if (m_waiter.joinable()) m_waiter.join();  // the previous wait has finished
-    m_waitPending = true;
+    m_wait_pending = true;
     unsigned const index = static_cast<unsigned>(request.a);
     m_waiter = std::thread([this, index, answerTo = response] {
         Response done = answerTo;
         if (processor().semaphoreWait(index) != Simulator::HostWait::Acquired)
-            answer(done, kErrState, "semaphore " + std::to_string(index) + " cannot be taken: no program runs");
+            answer(done, k_err_state,
+                   "semaphore " + std::to_string(index) + " cannot be taken: no program runs");
         {
-            std::lock_guard<std::mutex> finished(m_eventMutex);
+            std::lock_guard<std::mutex> finished(m_event_mutex);
             m_completions.push_back(std::move(done));
-            m_waitPending = false;
+            m_wait_pending = false;
         }
         m_wake();
     });
     return false;
 }
 
-void ProcessorSession::semaphoreSignal(Request const& request, Response& response)
-{
+void ProcessorSession::semaphoreSignal(Request const& request, Response& response) {
     std::string error;
     if (request.a >= m_settings.processor.numberSemaphores ||
         !processor().semaphoreSignal(static_cast<unsigned>(request.a), error))
-        answer(response, kErrNoSuchSemaphore, "no semaphore " + std::to_string(request.a));
+        answer(response, k_err_no_such_semaphore, "no semaphore " + std::to_string(request.a));
 }
 
-void ProcessorSession::symbolValue(Request const& request, Response& response)
-{
+void ProcessorSession::symbolValue(Request const& request, Response& response) {
     if (!checkProgram(request.a, response)) return;
     uint32_t value = 0;
     if (!processor().symbolValue(request.text, value))
-        return answer(response, kErrNoSuchSymbol, "no symbol " + request.text);
+        return answer(response, k_err_no_such_symbol, "no symbol " + request.text);
     response.value = value;
 }
 
-void ProcessorSession::allocate(Request const& request, Response& response)
-{
+void ProcessorSession::allocate(Request const& request, Response& response) {
     std::string error;
-    if (request.a > UINT32_MAX || !m_heap.allocate(uint32_t(request.a), request.b != 0, response.value, error))
-        answer(response, kErrOutOfMemory, error.empty() ? "allocation too large" : error);
+    if (request.a > UINT32_MAX ||
+        !m_heap.allocate(uint32_t(request.a), request.b != 0, response.value, error))
+        answer(response, k_err_out_of_memory, error.empty() ? "allocation too large" : error);
 }
 
-void ProcessorSession::free(Request const& request, Response& response)
-{
+void ProcessorSession::free(Request const& request, Response& response) {
     std::string error;
-    if (!m_heap.free(request.a, error)) answer(response, kErrBadArgument, error);
+    if (!m_heap.free(request.a, error)) answer(response, k_err_bad_argument, error);
 }
 
-std::vector<Response> ProcessorSession::takeCompletions()
-{
-    std::lock_guard<std::mutex> lock(m_eventMutex);
+std::vector<Response> ProcessorSession::takeCompletions() {
+    std::lock_guard<std::mutex> lock(m_event_mutex);
     std::vector<Response> completed;
     completed.swap(m_completions);
     return completed;
 }
 
-bool ProcessorSession::busy() const
-{
-    std::lock_guard<std::mutex> lock(m_eventMutex);
-    return m_running || m_waitPending;
+bool ProcessorSession::busy() const {
+    std::lock_guard<std::mutex> lock(m_event_mutex);
+    return m_running || m_wait_pending;
 }
 
-std::chrono::milliseconds ProcessorSession::runTime() const
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - m_runStart);
+std::chrono::milliseconds ProcessorSession::runTime() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 m_run_start);
 }
 
-void ProcessorSession::takeTrace(std::vector<std::vector<uint8_t>>& chunks, size_t most)
-{
+void ProcessorSession::takeTrace(std::vector<std::vector<uint8_t>>& chunks, size_t most) {
     while (most > 0) {
         std::vector<uint8_t> chunk;
-        if (m_trace.take(chunk, std::min<size_t>(most, kMaxTraceChunk)) == 0) break;
+        if (m_trace.take(chunk, std::min<size_t>(most, k_max_trace_chunk)) == 0) break;
         most -= chunk.size();
         chunks.push_back(std::move(chunk));
     }
 }
 
-void ProcessorSession::onRunEnd()
-{
+void ProcessorSession::onRunEnd() {
     {
-        std::lock_guard<std::mutex> lock(m_eventMutex);
-        m_runEnded = true;
+        std::lock_guard<std::mutex> lock(m_event_mutex);
+        m_run_ended = true;
     }
     m_wake();
 }
 
 // Records how a run ended as soon as it has, before a later request
 // (reset, load) clears the processor's state.
-void ProcessorSession::captureRunEnd()
-{
+void ProcessorSession::captureRunEnd() {
     {
-        std::lock_guard<std::mutex> lock(m_eventMutex);
-        if (!m_runEnded) return;
-        m_runEnded = false;
+        std::lock_guard<std::mutex> lock(m_event_mutex);
+        if (!m_run_ended) return;
+        m_run_ended = false;
     }
     m_runner.wait();
     stopTrace();
     {
-        std::lock_guard<std::mutex> lock(m_eventMutex);
+        std::lock_guard<std::mutex> lock(m_event_mutex);
         m_running = false;
     }
     ProcessorState const state = processor().state();
-    RunRecord& record = m_endedRun;
-    record.program = m_programName;
-    record.programSize = m_programSize;
+    RunRecord& record = m_ended_run;
+    record.program = m_program_name;
+    record.programSize = m_program_size;
     record.duration = runTime();
-    record.ended.code = m_abortCode;
+    record.ended.code = m_abort_code;
     record.ended.state = runStateOf(state);
     record.ended.returnValue = state == ProcessorState::Halted ? processor().returnValue() : 0;
     record.ended.cycles = processor().cycles();
-    record.ended.text = m_abortCode != kOk ? m_abortText : processor().faultText();
-    m_abortCode = kOk;
-    m_abortText.clear();
-    m_haveEndedRun = true;
+    record.ended.text = m_abort_code != k_ok ? m_abort_text : processor().faultText();
+    m_abort_code = k_ok;
+    m_abort_text.clear();
+    m_have_ended_run = true;
 }
 
-bool ProcessorSession::takeRunEnd(RunRecord& record)
-{
+bool ProcessorSession::takeRunEnd(RunRecord& record) {
     captureRunEnd();
-    if (!m_haveEndedRun) return false;
-    record = m_endedRun;
-    m_haveEndedRun = false;
+    if (!m_have_ended_run) return false;
+    record = m_ended_run;
+    m_have_ended_run = false;
     return true;
 }
 
-void ProcessorSession::abortRun(int code, std::string const& text)
-{
+void ProcessorSession::abortRun(int code, std::string const& text) {
     if (!m_running) return;
-    m_abortCode = code;
-    m_abortText = text;
+    m_abort_code = code;
+    m_abort_text = text;
     m_runner.abort();
     m_trace.abandon();
     m_runner.wait();
     captureRunEnd();
 }
 
-} // namespace SimServer
+}  // namespace SimServer

@@ -35,8 +35,8 @@ struct RunRecord {
 class ProcessorSession {
 public:
     // Null with the reason in error when the processor cannot be made.
-    static std::unique_ptr<ProcessorSession> create(ServerSettings const& settings, std::function<void()> wake,
-                                                    std::string& error);
+    static std::unique_ptr<ProcessorSession> create(ServerSettings const& settings,
+                                                    std::function<void()> wake, std::string& error);
     // Aborts a run, releases a pending semaphore wait and joins the threads.
     ~ProcessorSession();
     ProcessorSession(ProcessorSession const&) = delete;
@@ -59,7 +59,7 @@ public:
     // carry. While the trace buffer is full the run waits for this.
     void takeTrace(std::vector<std::vector<uint8_t>>& chunks, size_t most);
     size_t traceCapacity() const { return m_trace.capacity(); }
-    std::string const& programName() const { return m_programName; }
+    std::string const& programName() const { return m_program_name; }
     bool traceWaiting() const { return m_trace.size() > 0; }
     size_t traceBuffered() const { return m_trace.size(); }
 
@@ -111,26 +111,26 @@ private:
     MonoHeap m_heap;
 
     uint32_t m_program = 0;  // handle of the resident program, 0: none
-    uint32_t m_nextProgram = 1;
-    std::string m_programName;
-    size_t m_programSize = 0;
+    uint32_t m_next_program = 1;
+    std::string m_program_name;
+    size_t m_program_size = 0;
 
-    bool m_traceOn = false;
+    bool m_trace_on = false;
 
     bool m_running = false;
-    std::chrono::steady_clock::time_point m_runStart;
-    RunRecord m_endedRun;
-    bool m_haveEndedRun = false;
-    int m_abortCode = Protocol::kOk;
-    std::string m_abortText;
+    std::chrono::steady_clock::time_point m_run_start;
+    RunRecord m_ended_run;
+    bool m_have_ended_run = false;
+    int m_abort_code = Protocol::k_ok;
+    std::string m_abort_text;
 
-    mutable std::mutex m_eventMutex;  // the fields below
-    bool m_runEnded = false;
-    bool m_waitPending = false;
+    mutable std::mutex m_event_mutex;  // the fields below
+    bool m_run_ended = false;
+    bool m_wait_pending = false;
     std::vector<Response> m_completions;
     std::thread m_waiter;
 };
 
-} // namespace SimServer
+}  // namespace SimServer
 
 #endif

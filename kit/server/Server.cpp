@@ -2,16 +2,16 @@
 
 #include "protocol/Messages.h"
 
-#include <algorithm>
 #include <arpa/inet.h>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace SimServer {
 
@@ -21,34 +21,33 @@ using std::chrono::milliseconds;
 namespace {
 
 // How long a refused or closed client may take to read its last frame.
-constexpr milliseconds kRefusalLinger{1000};
-constexpr milliseconds kCloseLinger{200};
+constexpr milliseconds k_refusal_linger{1000};
+constexpr milliseconds k_close_linger{200};
 // What a queued client may send ahead before the server stops reading it.
-constexpr size_t kQueuedInputLimit = 64u << 10;
+constexpr size_t k_queued_input_limit = 64u << 10;
 // Input read from one client per turn of the loop, so none holds it up.
-constexpr int kReadsPerTurn = 16;
+constexpr int k_reads_per_turn = 16;
 
-std::string systemError(std::string const& what) { return what + ": " + std::strerror(errno); }
+std::string systemError(std::string const& what) {
+    return what + ": " + std::strerror(errno);
+}
 
-int pollTimeout(std::chrono::steady_clock::time_point now, std::chrono::steady_clock::time_point wake)
-{
+int pollTimeout(std::chrono::steady_clock::time_point now, std::chrono::steady_clock::time_point wake) {
     if (wake <= now) return 0;
     auto const left = std::chrono::duration_cast<milliseconds>(wake - now).count();
     return static_cast<int>(left + 1);  // rounds up: wake after the deadline, not just before it
 }
 
-} // namespace
+}  // namespace
 
 Server::Server(ServerSettings settings, ServerLog& log) : m_settings(std::move(settings)), m_log(log) {}
 
-Server::~Server()
-{
+Server::~Server() {
     stop();
     joinAll();
 }
 
-bool Server::listen(std::string& error)
-{
+bool Server::listen(std::string& error) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -60,12 +59,12 @@ bool Server::listen(std::string& error)
         error = "cannot resolve " + m_settings.listenAddress + ": " + ::gai_strerror(status);
         return false;
     }
-    Socket listener(::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, found->ai_protocol));
+    Socket listener(
+        ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, found->ai_protocol));
     int const on = 1;
-    bool const bound = listener.valid() &&
-                       ::setsockopt(listener.fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
-                       ::bind(listener.fd(), found->ai_addr, found->ai_addrlen) == 0 &&
-                       ::listen(listener.fd(), 128) == 0;
+    bool const bound =
+        listener.valid() && ::setsockopt(listener.fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+        ::bind(listener.fd(), found->ai_addr, found->ai_addrlen) == 0 && ::listen(listener.fd(), 128) == 0;
     ::freeaddrinfo(found);
     if (!bound) {
         error = systemError("cannot listen on " + m_settings.listenAddress + " port " + service);
@@ -80,26 +79,27 @@ bool Server::listen(std::string& error)
     return true;
 }
 
-void Server::serve()
-{
+void Server::serve() {
     m_log.line("listening on " + address());
     std::vector<pollfd> fds;
     std::vector<Waiting*> polled;
     for (;;) {
         Clock::time_point now = Clock::now();
-        bool const accepting = now >= m_acceptPausedUntil;
-        fds.assign({{m_stop.fd(), POLLIN, 0}, {m_finished.fd(), POLLIN, 0}, {accepting ? m_listener.fd() : -1, POLLIN, 0}});
+        bool const accepting = now >= m_accept_paused_until;
+        fds.assign({{m_stop.fd(), POLLIN, 0},
+                    {m_finished.fd(), POLLIN, 0},
+                    {accepting ? m_listener.fd() : -1, POLLIN, 0}});
         polled.clear();
         Clock::time_point wake = now + std::chrono::seconds(1);
-        if (!accepting) wake = std::min(wake, m_acceptPausedUntil);
+        if (!accepting) wake = std::min(wake, m_accept_paused_until);
         for (Waiting& client : m_waiting) {
             short events = client.out.empty() ? 0 : POLLOUT;
-            if (client.stage != Waiting::Stage::Queued || client.decoder.buffered() < kQueuedInputLimit)
+            if (client.stage != Waiting::Stage::Queued || client.decoder.buffered() < k_queued_input_limit)
                 events |= POLLIN;
             fds.push_back({client.socket.fd(), events, 0});
             polled.push_back(&client);
             wake = std::min(wake, client.deadline);
-            if (client.stage == Waiting::Stage::Queued && client.version >= kQueuedFrameVersion)
+            if (client.stage == Waiting::Stage::Queued && client.version >= k_queued_frame_version)
                 wake = std::min(wake, client.nextNotice);
         }
         int const ready = ::poll(fds.data(), fds.size(), pollTimeout(now, wake));
@@ -129,14 +129,13 @@ void Server::serve()
     Clock::time_point const now = Clock::now();
     for (Waiting& client : m_waiting)
         if (client.stage != Waiting::Stage::Closing && !client.ended)
-            refuse(client, kErrShutdown, errorName(kErrShutdown), now);
+            refuse(client, k_err_shutdown, errorName(k_err_shutdown), now);
     joinAll();
     m_waiting.clear();
     m_log.line("stopped");
 }
 
-void Server::acceptAll(Clock::time_point now)
-{
+void Server::acceptAll(Clock::time_point now) {
     for (int taken = 0; taken < 64; ++taken) {
         Socket socket(::accept4(m_listener.fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
         if (!socket.valid()) {
@@ -144,7 +143,7 @@ void Server::acceptAll(Clock::time_point now)
             // Out of descriptors or memory: the pending clients stay in the
             // listen backlog until closing ones make room.
             if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
-                m_acceptPausedUntil = now + milliseconds(100);
+                m_accept_paused_until = now + milliseconds(100);
             return;
         }
         int const on = 1;
@@ -152,65 +151,67 @@ void Server::acceptAll(Clock::time_point now)
         m_waiting.emplace_back();
         Waiting& client = m_waiting.back();
         client.socket = std::move(socket);
-        client.id = m_nextId++;
+        client.id = m_next_id++;
         client.peer = client.socket.peerName();
         client.deadline = now + m_settings.handshakeTimeout;
         m_log.line(name(client) + " opened");
-        if (count(Waiting::Stage::Handshake) > kMaxHandshakes)
-            refuse(client, kErrBusy,
-                   "more than " + std::to_string(kMaxHandshakes) + " clients are in their handshake", now);
+        if (count(Waiting::Stage::Handshake) > k_max_handshakes)
+            refuse(client, k_err_busy,
+                   "more than " + std::to_string(k_max_handshakes) + " clients are in their handshake", now);
     }
 }
 
-void Server::readFrom(Waiting& client, Clock::time_point now)
-{
+void Server::readFrom(Waiting& client, Clock::time_point now) {
     uint8_t buffer[4096];
-    for (int turn = 0; turn < kReadsPerTurn; ++turn) {
+    for (int turn = 0; turn < k_reads_per_turn; ++turn) {
         size_t got = 0;
         std::string error;
         Socket::Received const received = client.socket.receiveNow(buffer, sizeof buffer, got, error);
         if (received == Socket::Received::Timeout) return;
         if (received != Socket::Received::Data) {
             if (client.stage != Waiting::Stage::Closing)
-                m_log.line(name(client) + " closed: " +
-                           (received == Socket::Received::Closed ? "the client closed the connection" : error));
+                m_log.line(
+                    name(client) + " closed: " +
+                    (received == Socket::Received::Closed ? "the client closed the connection" : error));
             client.ended = true;
             return;
         }
         if (client.stage == Waiting::Stage::Closing) continue;  // dropped: the client reads our last frame
         client.decoder.feed(buffer, got);
         if (client.stage == Waiting::Stage::Queued) {
-            if (client.decoder.buffered() >= kQueuedInputLimit) return;
+            if (client.decoder.buffered() >= k_queued_input_limit) return;
             continue;
         }
         Frame frame;
         switch (client.decoder.next(frame)) {
-        case FrameDecoder::Result::NeedMore: continue;
-        case FrameDecoder::Result::Error: return refuse(client, kErrProtocol, client.decoder.error(), now);
-        case FrameDecoder::Result::Frame: return onHello(client, frame, now);
+            case FrameDecoder::Result::NeedMore:
+                continue;
+            case FrameDecoder::Result::Error:
+                return refuse(client, k_err_protocol, client.decoder.error(), now);
+            case FrameDecoder::Result::Frame:
+                return onHello(client, frame, now);
         }
     }
 }
 
-void Server::onHello(Waiting& client, Frame const& frame, Clock::time_point now)
-{
+void Server::onHello(Waiting& client, Frame const& frame, Clock::time_point now) {
     Hello hello;
     ErrorMessage refusal;
-    if (!acceptHello(frame, m_settings.token, hello, refusal)) return refuse(client, refusal.code, refusal.text, now);
+    if (!acceptHello(frame, m_settings.token, hello, refusal))
+        return refuse(client, refusal.code, refusal.text, now);
     client.version = hello.version;
     if (m_connections.size() < m_settings.maxConnections && count(Waiting::Stage::Queued) == 0)
         return startConnection(client);
     if (count(Waiting::Stage::Queued) >= m_settings.queueLength)
-        return refuse(client, kErrBusy,
-                      "the server already serves its maximum of " + std::to_string(m_settings.maxConnections) +
-                          " connections and its queue of " + std::to_string(m_settings.queueLength) +
-                          " waiting clients is full",
+        return refuse(client, k_err_busy,
+                      "the server already serves its maximum of " +
+                          std::to_string(m_settings.maxConnections) + " connections and its queue of " +
+                          std::to_string(m_settings.queueLength) + " waiting clients is full",
                       now);
     enqueue(client, now);
 }
 
-void Server::enqueue(Waiting& client, Clock::time_point now)
-{
+void Server::enqueue(Waiting& client, Clock::time_point now) {
     client.stage = Waiting::Stage::Queued;
     client.deadline = now + m_settings.queueTimeout;
     client.nextNotice = now;
@@ -220,8 +221,7 @@ void Server::enqueue(Waiting& client, Clock::time_point now)
 
 // Sends the error frame without waiting; the rest goes out as the client
 // reads, until the linger deadline.
-void Server::refuse(Waiting& client, int code, std::string const& text, Clock::time_point now)
-{
+void Server::refuse(Waiting& client, int code, std::string const& text, Clock::time_point now) {
     if (client.stage != Waiting::Stage::Closing) m_log.line(name(client) + " closed: " + text);
     ErrorMessage message;
     message.code = code;
@@ -229,14 +229,14 @@ void Server::refuse(Waiting& client, int code, std::string const& text, Clock::t
     std::vector<uint8_t> const frame = encode(message);
     client.out.insert(client.out.end(), frame.begin(), frame.end());
     client.stage = Waiting::Stage::Closing;
-    client.deadline = now + kRefusalLinger;
+    client.deadline = now + k_refusal_linger;
     flush(client);
 }
 
-void Server::flush(Waiting& client)
-{
+void Server::flush(Waiting& client) {
     while (!client.out.empty()) {
-        ssize_t const sent = ::send(client.socket.fd(), client.out.data(), client.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+        ssize_t const sent =
+            ::send(client.socket.fd(), client.out.data(), client.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent < 0 && errno == EINTR) continue;
         if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
         if (sent <= 0) {
@@ -249,22 +249,25 @@ void Server::flush(Waiting& client)
     if (client.stage == Waiting::Stage::Closing) ::shutdown(client.socket.fd(), SHUT_WR);
 }
 
-void Server::expire(Clock::time_point now)
-{
+void Server::expire(Clock::time_point now) {
     for (Waiting& client : m_waiting) {
         if (client.ended || now < client.deadline) continue;
         switch (client.stage) {
-        case Waiting::Stage::Handshake:
-            refuse(client, kErrTimeout,
-                   "no handshake within " + std::to_string(m_settings.handshakeTimeout.count()) + " ms", now);
-            break;
-        case Waiting::Stage::Queued:
-            refuse(client, kErrBusy,
-                   "the server already serves its maximum of " + std::to_string(m_settings.maxConnections) +
-                       " connections and none became free within " + durationText(m_settings.queueTimeout),
-                   now);
-            break;
-        case Waiting::Stage::Closing: client.ended = true; break;
+            case Waiting::Stage::Handshake:
+                refuse(client, k_err_timeout,
+                       "no handshake within " + std::to_string(m_settings.handshakeTimeout.count()) + " ms",
+                       now);
+                break;
+            case Waiting::Stage::Queued:
+                refuse(
+                    client, k_err_busy,
+                    "the server already serves its maximum of " + std::to_string(m_settings.maxConnections) +
+                        " connections and none became free within " + durationText(m_settings.queueTimeout),
+                    now);
+                break;
+            case Waiting::Stage::Closing:
+                client.ended = true;
+                break;
         }
     }
 }
@@ -272,38 +275,37 @@ void Server::expire(Clock::time_point now)
 // Queued clients take free slots in the order they came; one whose
 // queued notice is still partly unsent goes once it is out, so that its
 // welcome follows whole frames.
-void Server::admit()
-{
+void Server::admit() {
     for (Waiting& client : m_waiting) {
         if (m_connections.size() >= m_settings.maxConnections) return;
-        if (client.stage == Waiting::Stage::Queued && !client.ended && client.out.empty()) startConnection(client);
+        if (client.stage == Waiting::Stage::Queued && !client.ended && client.out.empty())
+            startConnection(client);
     }
 }
 
-void Server::startConnection(Waiting& client)
-{
+void Server::startConnection(Waiting& client) {
     Running running;
     running.name = name(client);
-    running.connection =
-        std::make_unique<Connection>(std::move(client.socket), std::move(client.decoder), client.id, client.version,
-                                     m_settings, m_log, m_stop.fd(), [this] { m_finished.notify(); });
+    running.connection = std::make_unique<Connection>(std::move(client.socket), std::move(client.decoder),
+                                                      client.id, client.version, m_settings, m_log,
+                                                      m_stop.fd(), [this] { m_finished.notify(); });
     client.ended = true;
     Connection* connection = running.connection.get();
     running.thread = std::thread([connection] { connection->serve(); });
     m_connections.push_back(std::move(running));
 }
 
-void Server::notifyQueued(Clock::time_point now)
-{
+void Server::notifyQueued(Clock::time_point now) {
     uint32_t position = 0;
     for (Waiting& client : m_waiting) {
         if (client.stage != Waiting::Stage::Queued || client.ended) continue;
         ++position;
-        if (client.version < kQueuedFrameVersion || now < client.nextNotice || !client.out.empty()) continue;
+        if (client.version < k_queued_frame_version || now < client.nextNotice || !client.out.empty())
+            continue;
         Queued queued;
         queued.position = position;
         client.out = encode(queued);
-        client.nextNotice = now + milliseconds(kHeartbeatMilliseconds);
+        client.nextNotice = now + milliseconds(k_heartbeat_milliseconds);
         flush(client);
     }
 }
@@ -311,8 +313,7 @@ void Server::notifyQueued(Clock::time_point now)
 // Joins the threads of connections that are done, at once, so that their
 // slots are free for the queue; their sockets linger a little for the
 // client to read the last frame.
-void Server::reapFinished(Clock::time_point now)
-{
+void Server::reapFinished(Clock::time_point now) {
     for (auto running = m_connections.begin(); running != m_connections.end();) {
         if (!running->connection->finished()) {
             ++running;
@@ -324,18 +325,16 @@ void Server::reapFinished(Clock::time_point now)
         Waiting& closing = m_waiting.back();
         closing.stage = Waiting::Stage::Closing;
         closing.socket = running->connection->takeSocket();
-        closing.deadline = now + kCloseLinger;
+        closing.deadline = now + k_close_linger;
         running = m_connections.erase(running);
     }
 }
 
-void Server::removeEnded()
-{
+void Server::removeEnded() {
     m_waiting.remove_if([](Waiting const& client) { return client.ended; });
 }
 
-void Server::joinAll()
-{
+void Server::joinAll() {
     for (Running& running : m_connections) {
         if (running.thread.joinable()) running.thread.join();
         m_log.line(running.name + " closed: " + running.connection->reason());
@@ -343,16 +342,14 @@ void Server::joinAll()
     m_connections.clear();
 }
 
-size_t Server::count(Waiting::Stage stage) const
-{
+size_t Server::count(Waiting::Stage stage) const {
     return size_t(std::count_if(m_waiting.begin(), m_waiting.end(), [stage](Waiting const& client) {
         return client.stage == stage && !client.ended;
     }));
 }
 
-std::string Server::name(Waiting const& client) const
-{
+std::string Server::name(Waiting const& client) const {
     return "connection " + std::to_string(client.id) + " from " + client.peer;
 }
 
-} // namespace SimServer
+}  // namespace SimServer

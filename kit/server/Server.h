@@ -34,7 +34,7 @@ namespace SimServer {
 class Server {
 public:
     // Clients in their handshake at once; more are refused at once.
-    static constexpr size_t kMaxHandshakes = 256;
+    static constexpr size_t k_max_handshakes = 256;
 
     Server(ServerSettings settings, ServerLog& log);
     ~Server();  // stops and joins every thread
@@ -65,7 +65,7 @@ private:
         Protocol::Socket socket;
         unsigned id = 0;
         std::string peer;
-        Protocol::FrameDecoder decoder{kHandshakeFrameSize};
+        Protocol::FrameDecoder decoder{k_handshake_frame_size};
         uint16_t version = 0;
         Clock::time_point deadline;
         Clock::time_point nextNotice;
@@ -102,12 +102,12 @@ private:
     WakePipe m_finished;  // a connection's thread is done
     Protocol::Socket m_listener;
     uint16_t m_port = 0;
-    unsigned m_nextId = 1;
-    Clock::time_point m_acceptPausedUntil;
+    unsigned m_next_id = 1;
+    Clock::time_point m_accept_paused_until;
     std::list<Waiting> m_waiting;  // in arrival order: the queue is fair
     std::list<Running> m_connections;
 };
 
-} // namespace SimServer
+}  // namespace SimServer
 
 #endif

@@ -6,8 +6,8 @@
 #include "protocol/Messages.h"
 #include "server/ProcessorSession.h"
 
-#include <future>
 #include <sys/ioctl.h>
+#include <future>
 
 namespace {
 
@@ -21,16 +21,14 @@ using namespace std::chrono_literals;
 char const* const k_endless = "loop: addi r1, r1, 1\n jmp loop\n";
 char const* const k_waitsForHost = "wait 1\n li r1, 7\n halt r1\n";
 
-Request request(uint32_t sequence, Operation operation)
-{
+Request request(uint32_t sequence, Operation operation) {
     Request r;
     r.sequence = sequence;
     r.operation = operation;
     return r;
 }
 
-Request loadRequest(uint32_t sequence, std::string const& source)
-{
+Request loadRequest(uint32_t sequence, std::string const& source) {
     Request load = request(sequence, Operation::Load);
     load.text = "endless.qxx";
     load.data = program(source);
@@ -38,16 +36,14 @@ Request loadRequest(uint32_t sequence, std::string const& source)
 }
 
 template <typename Message>
-Message decoded(Frame const& frame)
-{
+Message decoded(Frame const& frame) {
     Message message;
     std::string error;
     EXPECT_TRUE(decode(frame, message, error)) << error;
     return message;
 }
 
-TEST(ServerLimits, AClientFindingEverySlotBusyWaitsInTheQueueUntilOneFrees)
-{
+TEST(ServerLimits, AClientFindingEverySlotBusyWaitsInTheQueueUntilOneFrees) {
     SimServer::ServerSettings settings;
     settings.maxConnections = 1;
     settings.queueLength = 2;
@@ -82,18 +78,19 @@ TEST(ServerLimits, AClientFindingEverySlotBusyWaitsInTheQueueUntilOneFrees)
     EXPECT_EQ(decoded<Welcome>(frame).version, 1);
 }
 
-TEST(ServerLimits, ClientsAreRefusedOnlyWhenTheQueueIsFullOrTheirWaitExpires)
-{
+TEST(ServerLimits, ClientsAreRefusedOnlyWhenTheQueueIsFullOrTheirWaitExpires) {
     struct Case {
         char const* name;
         unsigned queueLength;
         std::chrono::milliseconds queueTimeout;
         char const* text;
     } const cases[] = {
-        {"queue full", 0, 60s, "the server already serves its maximum of 1 connections and its queue of 0 "
-                               "waiting clients is full"},
-        {"wait expired", 1, 200ms, "the server already serves its maximum of 1 connections and none became free "
-                                   "within 200 ms"},
+        {"queue full", 0, 60s,
+         "the server already serves its maximum of 1 connections and its queue of 0 "
+         "waiting clients is full"},
+        {"wait expired", 1, 200ms,
+         "the server already serves its maximum of 1 connections and none became free "
+         "within 200 ms"},
     };
     for (Case const& c : cases) {
         SimServer::ServerSettings settings;
@@ -103,14 +100,13 @@ TEST(ServerLimits, ClientsAreRefusedOnlyWhenTheQueueIsFullOrTheirWaitExpires)
         RunningServer server(settings);
         auto first = server.client();
         SimClient second;
-        EXPECT_EQ(second.connect("127.0.0.1", server.port(), ""), kErrBusy) << c.name;
+        EXPECT_EQ(second.connect("127.0.0.1", server.port(), ""), k_err_busy) << c.name;
         EXPECT_EQ(second.lastError(), c.text) << c.name;
         EXPECT_EQ(ServerTest::runToEnd(*first, "li r1, 1\n halt r1\n"), 1) << c.name;
     }
 }
 
-TEST(ServerLimits, AnIdleConnectionIsToldAndClosedAndItsSlotServesTheNext)
-{
+TEST(ServerLimits, AnIdleConnectionIsToldAndClosedAndItsSlotServesTheNext) {
     SimServer::ServerSettings settings;
     settings.maxConnections = 1;
     settings.idleTimeout = 500ms;
@@ -119,39 +115,36 @@ TEST(ServerLimits, AnIdleConnectionIsToldAndClosedAndItsSlotServesTheNext)
 
     // A run, however long, is not idleness.
     uint32_t handle = 0;
-    ASSERT_EQ(idle->loadImage("wait.qxx", program(k_waitsForHost), handle), kOk) << idle->lastError();
-    ASSERT_EQ(idle->run(), kOk);
+    ASSERT_EQ(idle->loadImage("wait.qxx", program(k_waitsForHost), handle), k_ok) << idle->lastError();
+    ASSERT_EQ(idle->run(), k_ok);
     std::thread signaller([&] {
         EXPECT_TRUE(waitFor([&] { return idle->runTime() >= 1500ms; }));
-        EXPECT_EQ(idle->semaphoreSignal(1), kOk) << idle->lastError();
+        EXPECT_EQ(idle->semaphoreSignal(1), k_ok) << idle->lastError();
     });
-    EXPECT_EQ(idle->waitOnTerminate(), kOk) << idle->lastError();
+    EXPECT_EQ(idle->waitOnTerminate(), k_ok) << idle->lastError();
     signaller.join();
 
     // Between runs it is: the client waiting in the queue gets the slot.
     SimClient next;
-    EXPECT_EQ(next.connect("127.0.0.1", server.port(), ""), kOk) << next.lastError();
+    EXPECT_EQ(next.connect("127.0.0.1", server.port(), ""), k_ok) << next.lastError();
     EXPECT_TRUE(server.logged("closed: no request for 500 ms: the connection was idle too long"));
     uint64_t bytes = 0;
-    EXPECT_EQ(idle->freeMemory(bytes), kErrIdle);
+    EXPECT_EQ(idle->freeMemory(bytes), k_err_idle);
     EXPECT_EQ(idle->lastError(), "no request for 500 ms: the connection was idle too long");
 }
 
-TEST(ServerLimits, SilentClientsNeitherTakeSlotsNorDelayOthers)
-{
+TEST(ServerLimits, SilentClientsNeitherTakeSlotsNorDelayOthers) {
     RunningServer server;
     std::vector<std::unique_ptr<RawClient>> silent;
-    for (int i = 0; i < 64; ++i)
-        silent.push_back(std::make_unique<RawClient>(server.port()));
+    for (int i = 0; i < 64; ++i) silent.push_back(std::make_unique<RawClient>(server.port()));
     ASSERT_TRUE(server.logged(" opened", 64));
     SimClient client;
     client.setReadTimeout(5s);  // far less than refusing 56 of them one by one once took
-    ASSERT_EQ(client.connect("127.0.0.1", server.port(), ""), kOk) << client.lastError();
+    ASSERT_EQ(client.connect("127.0.0.1", server.port(), ""), k_ok) << client.lastError();
     EXPECT_EQ(ServerTest::runToEnd(client, "li r1, 4\n halt r1\n"), 4);
 }
 
-TEST(ServerLimits, AHandshakeThatDoesNotComeInTimeIsRefused)
-{
+TEST(ServerLimits, AHandshakeThatDoesNotComeInTimeIsRefused) {
     SimServer::ServerSettings settings;
     settings.handshakeTimeout = 200ms;
     RunningServer server(settings);
@@ -159,22 +152,23 @@ TEST(ServerLimits, AHandshakeThatDoesNotComeInTimeIsRefused)
     Frame frame;
     ASSERT_TRUE(silent.next(frame));
     ErrorMessage const refusal = decoded<ErrorMessage>(frame);
-    EXPECT_EQ(refusal.code, kErrTimeout);
+    EXPECT_EQ(refusal.code, k_err_timeout);
     EXPECT_EQ(refusal.text, "no handshake within 200 ms");
 }
 
 // The run waits while the trace buffer is full, whatever the reader does.
-TEST(ServerLimits, ATracedRunWaitsForItsReaderWithinTheTraceBuffer)
-{
+TEST(ServerLimits, ATracedRunWaitsForItsReaderWithinTheTraceBuffer) {
     SimServer::ServerSettings settings;
     settings.traceBufferSize = 64u << 10;
     std::string error;
-    auto session = SimServer::ProcessorSession::create(settings, [] {}, error);
+    auto session = SimServer::ProcessorSession::create(
+        settings, [] {}, error);
     ASSERT_TRUE(session) << error;
     Response response;
-    for (Request const& r : {loadRequest(1, k_endless), request(2, Operation::TraceOn), request(3, Operation::Run)}) {
+    for (Request const& r :
+         {loadRequest(1, k_endless), request(2, Operation::TraceOn), request(3, Operation::Run)}) {
         ASSERT_TRUE(session->handle(r, response));
-        ASSERT_EQ(response.code, kOk) << response.text;
+        ASSERT_EQ(response.code, k_ok) << response.text;
     }
     // A trace line is far shorter than this.
     size_t const bound = settings.traceBufferSize + 4096;
@@ -186,16 +180,15 @@ TEST(ServerLimits, ATracedRunWaitsForItsReaderWithinTheTraceBuffer)
         EXPECT_LE(session->traceBuffered(), bound);
     }
     EXPECT_TRUE(session->busy());
-    session->abortRun(kErrShutdown, "stopping");  // releases the waiting run
+    session->abortRun(k_err_shutdown, "stopping");  // releases the waiting run
     SimServer::RunRecord record;
     ASSERT_TRUE(session->takeRunEnd(record));
-    EXPECT_EQ(record.ended.code, kErrShutdown);
+    EXPECT_EQ(record.ended.code, k_err_shutdown);
 }
 
 // A client that sends a traced run and reads nothing holds the
 // connection in a send; stop must still end it.
-TEST(ServerLimits, StopEndsAConnectionWhoseClientDoesNotRead)
-{
+TEST(ServerLimits, StopEndsAConnectionWhoseClientDoesNotRead) {
     SimServer::ServerSettings settings;
     settings.sendTimeout = std::chrono::hours(1);
     settings.traceBufferSize = 64u << 10;
@@ -206,7 +199,8 @@ TEST(ServerLimits, StopEndsAConnectionWhoseClientDoesNotRead)
     Frame frame;
     ASSERT_TRUE(reader.next(frame));
     ASSERT_EQ(frame.type, FrameType::Welcome);
-    for (Request const& r : {loadRequest(1, k_endless), request(2, Operation::TraceOn), request(3, Operation::Run)})
+    for (Request const& r :
+         {loadRequest(1, k_endless), request(2, Operation::TraceOn), request(3, Operation::Run)})
         ASSERT_TRUE(reader.send(encode(r)));
     ASSERT_TRUE(server.logged("run of endless.qxx started"));
     // Trace piles up unread at the client.
@@ -220,4 +214,4 @@ TEST(ServerLimits, StopEndsAConnectionWhoseClientDoesNotRead)
     EXPECT_TRUE(server.logged("stopped"));
 }
 
-} // namespace
+}  // namespace

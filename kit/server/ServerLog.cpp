@@ -10,12 +10,9 @@ ServerLog::ServerLog()
     : m_sink([](std::string const& line) {
           std::fputs(line.c_str(), stderr);
           std::fflush(stderr);
-      })
-{
-}
+      }) {}
 
-std::string ServerLog::timestamp()
-{
+std::string ServerLog::timestamp() {
     using namespace std::chrono;
     system_clock::time_point const now = system_clock::now();
     std::time_t const seconds = system_clock::to_time_t(now);
@@ -29,11 +26,10 @@ std::string ServerLog::timestamp()
     return full;
 }
 
-void ServerLog::line(std::string const& text)
-{
+void ServerLog::line(std::string const& text) {
     std::string const whole = timestamp() + " qxsim: " + text + "\n";
     std::lock_guard<std::mutex> lock(m_mutex);
     m_sink(whole);
 }
 
-} // namespace SimServer
+}  // namespace SimServer

@@ -27,6 +27,6 @@ private:
     Sink m_sink;
 };
 
-} // namespace SimServer
+}  // namespace SimServer
 
 #endif

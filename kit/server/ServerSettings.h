@@ -15,7 +15,7 @@ namespace SimServer {
 
 struct ServerSettings {
     std::string listenAddress = "127.0.0.1";
-    uint16_t port = Protocol::kDefaultPort;  // 0: any free port
+    uint16_t port = Protocol::k_default_port;  // 0: any free port
     unsigned maxConnections = 8;
     // Clients that arrive while every connection is busy wait in a queue
     // of this many, each at most queueTimeout; beyond, they are refused.
@@ -26,7 +26,7 @@ struct ServerSettings {
     std::chrono::milliseconds idleTimeout{60000};
     // Trace bytes held per connection while the client reads them.
     size_t traceBufferSize = 4u << 20;
-    uint32_t maxProgramSize = Protocol::kMaxProgramSize;
+    uint32_t maxProgramSize = Protocol::k_max_program_size;
     uint64_t maxCycles = 0;  // per run; 0: no limit
     std::string token;       // empty: none required
     bool verbose = false;
@@ -37,6 +37,6 @@ struct ServerSettings {
     Simulator::ProcessorConfig processor;
 };
 
-} // namespace SimServer
+}  // namespace SimServer
 
 #endif

@@ -20,8 +20,7 @@ char const* const k_endless = "loop: addi r1, r1, 1\n jmp loop\n";
 // Waits for the host's signal on semaphore 1, then returns 7.
 char const* const k_waitsForHost = "wait 1\n li r1, 7\n halt r1\n";
 
-TEST(Server, ProgramsRunToTheirReturnValueOrFault)
-{
+TEST(Server, ProgramsRunToTheirReturnValueOrFault) {
     RunningServer server;
     auto client = server.client();
     struct Case {
@@ -30,66 +29,66 @@ TEST(Server, ProgramsRunToTheirReturnValueOrFault)
         int32_t value;
         char const* text;
     } const cases[] = {
-        {"li r1, 42\n halt r1\n", kOk, 42, ""},
-        {"li r1, -3\n halt r1\n", kOk, -3, ""},
-        {"li r1, 0\n div r2, r1, r1\n halt r2\n", kErrProgramFaulted, 0, "division by zero at PC 0x00000008"},
+        {"li r1, 42\n halt r1\n", k_ok, 42, ""},
+        {"li r1, -3\n halt r1\n", k_ok, -3, ""},
+        {"li r1, 0\n div r2, r1, r1\n halt r2\n", k_err_program_faulted, 0,
+         "division by zero at PC 0x00000008"},
     };
     for (Case const& c : cases) {
         uint32_t handle = 0;
-        ASSERT_EQ(client->loadImage("case.qxx", program(c.source), handle), kOk) << client->lastError();
-        ASSERT_EQ(client->run(), kOk) << client->lastError();
+        ASSERT_EQ(client->loadImage("case.qxx", program(c.source), handle), k_ok) << client->lastError();
+        ASSERT_EQ(client->run(), k_ok) << client->lastError();
         EXPECT_EQ(client->waitOnTerminate(), c.waitCode) << c.source;
-        if (c.waitCode != kOk) {
+        if (c.waitCode != k_ok) {
             EXPECT_EQ(client->lastError(), c.text) << c.source;
         }
         int32_t value = 0;
-        if (c.waitCode == kOk) {
-            EXPECT_EQ(client->returnValue(value), kOk);
+        if (c.waitCode == k_ok) {
+            EXPECT_EQ(client->returnValue(value), k_ok);
         }
         EXPECT_EQ(value, c.value) << c.source;
     }
 }
 
-TEST(Server, MemorySymbolsAllocationAndInventory)
-{
+TEST(Server, MemorySymbolsAllocationAndInventory) {
     RunningServer server;
     auto client = server.client();
     uint32_t handle = 0;
-    ASSERT_EQ(client->loadImage("data.qxx", program(".data\nvalue: .word 0x11223344\n.code\nmain: halt r0\n"), handle),
-              kOk);
+    ASSERT_EQ(client->loadImage("data.qxx", program(".data\nvalue: .word 0x11223344\n.code\nmain: halt r0\n"),
+                                handle),
+              k_ok);
     uint64_t address = 99;
-    ASSERT_EQ(client->symbolValue(0, "value", address), kOk) << client->lastError();
+    ASSERT_EQ(client->symbolValue(0, "value", address), k_ok) << client->lastError();
     EXPECT_EQ(address, 0u);
     uint8_t bytes[4] = {};
-    ASSERT_EQ(client->readMonoMemory(address, bytes, 4), kOk);
+    ASSERT_EQ(client->readMonoMemory(address, bytes, 4), k_ok);
     EXPECT_EQ(bytes[0], 0x44);
-    EXPECT_EQ(client->symbolValue(handle + 1, "value", address), kErrBadArgument);
+    EXPECT_EQ(client->symbolValue(handle + 1, "value", address), k_err_bad_argument);
     EXPECT_EQ(client->lastError(), "program 2 is not loaded");
-    EXPECT_EQ(client->symbolValue(0, "nothing", address), kErrNoSuchSymbol);
+    EXPECT_EQ(client->symbolValue(0, "nothing", address), k_err_no_such_symbol);
 
     uint64_t before = 0, after = 0, block = 0;
-    ASSERT_EQ(client->freeMemory(before), kOk);
-    ASSERT_EQ(client->allocate(100, false, block), kOk) << client->lastError();
+    ASSERT_EQ(client->freeMemory(before), k_ok);
+    ASSERT_EQ(client->allocate(100, false, block), k_ok) << client->lastError();
     EXPECT_EQ(block % 8, 0u);
     EXPECT_GE(block, 4u);  // above the program's data
-    ASSERT_EQ(client->freeMemory(after), kOk);
+    ASSERT_EQ(client->freeMemory(after), k_ok);
     EXPECT_EQ(before - after, 104u);
     uint8_t const written[3] = {1, 2, 3};
-    EXPECT_EQ(client->writeMonoMemory(block, written, 3), kOk);
-    EXPECT_EQ(client->free(block), kOk);
-    EXPECT_EQ(client->free(block), kErrBadArgument);
-    EXPECT_EQ(client->readMonoMemory(0x100000, bytes, 4), kErrMemory);
+    EXPECT_EQ(client->writeMonoMemory(block, written, 3), k_ok);
+    EXPECT_EQ(client->free(block), k_ok);
+    EXPECT_EQ(client->free(block), k_err_bad_argument);
+    EXPECT_EQ(client->readMonoMemory(0x100000, bytes, 4), k_err_memory);
 
     uint32_t count = 0;
-    EXPECT_EQ(client->numPes(count), kOk);
+    EXPECT_EQ(client->numPes(count), k_ok);
     EXPECT_EQ(count, 64u);
-    EXPECT_EQ(client->numProcessors(count), kOk);
+    EXPECT_EQ(client->numProcessors(count), k_ok);
     EXPECT_EQ(count, 1u);
-    EXPECT_EQ(client->registerSemaphore(16), kErrNoSuchSemaphore);
+    EXPECT_EQ(client->registerSemaphore(16), k_err_no_such_semaphore);
 }
 
-TEST(Server, ManyClientsInParallelEachGetTheirOwnValues)
-{
+TEST(Server, ManyClientsInParallelEachGetTheirOwnValues) {
     SimServer::ServerSettings settings;
     settings.maxConnections = 8;
     RunningServer server(settings);
@@ -101,11 +100,10 @@ TEST(Server, ManyClientsInParallelEachGetTheirOwnValues)
         threads.emplace_back([&, c] {
             auto client = server.client();
             for (int p = 0; p < programs; ++p)
-                results[c].push_back(
-                    runToEnd(*client, "li r1, " + std::to_string(c * 1000 + p) + "\n addi r1, r1, 1\n halt r1\n"));
+                results[c].push_back(runToEnd(
+                    *client, "li r1, " + std::to_string(c * 1000 + p) + "\n addi r1, r1, 1\n halt r1\n"));
         });
-    for (std::thread& thread : threads)
-        thread.join();
+    for (std::thread& thread : threads) thread.join();
     for (int c = 0; c < clients; ++c) {
         ASSERT_EQ(results[c].size(), size_t(programs));
         for (int p = 0; p < programs; ++p)
@@ -114,8 +112,7 @@ TEST(Server, ManyClientsInParallelEachGetTheirOwnValues)
 }
 
 // Sends bytes on a raw connection and gives the error frame that comes back.
-ErrorMessage refusalOf(uint16_t port, std::vector<uint8_t> const& bytes)
-{
+ErrorMessage refusalOf(uint16_t port, std::vector<uint8_t> const& bytes) {
     Socket socket;
     std::string error;
     EXPECT_TRUE(Socket::connectTo("127.0.0.1", port, 2000ms, socket, error)) << error;
@@ -142,16 +139,13 @@ ErrorMessage refusalOf(uint16_t port, std::vector<uint8_t> const& bytes)
     return refusal;
 }
 
-std::vector<uint8_t> join(std::vector<std::vector<uint8_t>> const& parts)
-{
+std::vector<uint8_t> join(std::vector<std::vector<uint8_t>> const& parts) {
     std::vector<uint8_t> all;
-    for (auto const& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
+    for (auto const& part : parts) all.insert(all.end(), part.begin(), part.end());
     return all;
 }
 
-TEST(Server, BrokenClientsAreRefusedWhileAnotherRunGoesOn)
-{
+TEST(Server, BrokenClientsAreRefusedWhileAnotherRunGoesOn) {
     SimServer::ServerSettings settings;
     settings.token = "sesame";
     settings.maxProgramSize = 4096;
@@ -160,8 +154,8 @@ TEST(Server, BrokenClientsAreRefusedWhileAnotherRunGoesOn)
     // A run that lasts until the host signals it, through every case.
     auto busy = server.client("sesame");
     uint32_t handle = 0;
-    ASSERT_EQ(busy->loadImage("wait.qxx", program(k_waitsForHost), handle), kOk) << busy->lastError();
-    ASSERT_EQ(busy->run(), kOk);
+    ASSERT_EQ(busy->loadImage("wait.qxx", program(k_waitsForHost), handle), k_ok) << busy->lastError();
+    ASSERT_EQ(busy->run(), k_ok);
 
     Hello hello;
     hello.token = "sesame";
@@ -184,16 +178,16 @@ TEST(Server, BrokenClientsAreRefusedWhileAnotherRunGoesOn)
         int code;
         char const* text;
     } const cases[] = {
-        {"wrong version", encode(wrongVersion), kErrVersion,
+        {"wrong version", encode(wrongVersion), k_err_version,
          "protocol version 3 is not supported; this server speaks version 2"},
-        {"wrong token", encode(wrongToken), kErrToken, "the token was refused"},
-        {"wrong magic", encode(wrongMagic), kErrProtocol, "bad hello: wrong magic number 1"},
-        {"request before hello", encode(truncated), kErrProtocol,
+        {"wrong token", encode(wrongToken), k_err_token, "the token was refused"},
+        {"wrong magic", encode(wrongMagic), k_err_protocol, "bad hello: wrong magic number 1"},
+        {"request before hello", encode(truncated), k_err_protocol,
          "expected a hello frame, got a request frame"},
-        {"unknown frame type", {1, 0, 0, 0, 0x55}, kErrProtocol, "bad frame: unknown frame type 85"},
-        {"oversized frame", badLength, kErrProtocol,
+        {"unknown frame type", {1, 0, 0, 0, 0x55}, k_err_protocol, "bad frame: unknown frame type 85"},
+        {"oversized frame", badLength, k_err_protocol,
          "bad frame: length 2147483647 exceeds the limit of 69632 bytes"},
-        {"malformed request", join({encode(hello), encodeFrame(FrameType::Request, {1, 2})}), kErrProtocol,
+        {"malformed request", join({encode(hello), encodeFrame(FrameType::Request, {1, 2})}), k_err_protocol,
          "bad request frame: truncated message: 4 bytes needed at offset 0, 2 left"},
     };
     for (Case const& c : cases) {
@@ -205,21 +199,20 @@ TEST(Server, BrokenClientsAreRefusedWhileAnotherRunGoesOn)
     // Programs that are cut short or too large are refused; the
     // connection stays usable.
     auto loader = server.client("sesame");
-    EXPECT_EQ(loader->loadImage("cut.qxx", truncated.data, handle), kErrBadProgram);
+    EXPECT_EQ(loader->loadImage("cut.qxx", truncated.data, handle), k_err_bad_program);
     EXPECT_EQ(loader->lastError().rfind("cut.qxx: ", 0), 0u) << loader->lastError();
-    EXPECT_EQ(loader->loadImage("big.qxx", std::vector<uint8_t>(5000), handle), kErrProgramTooLarge);
+    EXPECT_EQ(loader->loadImage("big.qxx", std::vector<uint8_t>(5000), handle), k_err_program_too_large);
     EXPECT_EQ(loader->lastError(), "big.qxx: program of 5000 bytes exceeds the limit of 4096 bytes");
     EXPECT_EQ(runToEnd(*loader, "li r1, 5\n halt r1\n"), 5);
 
-    ASSERT_EQ(busy->semaphoreSignal(1), kOk) << busy->lastError();
-    EXPECT_EQ(busy->waitOnTerminate(), kOk) << busy->lastError();
+    ASSERT_EQ(busy->semaphoreSignal(1), k_ok) << busy->lastError();
+    EXPECT_EQ(busy->waitOnTerminate(), k_ok) << busy->lastError();
     int32_t value = 0;
-    EXPECT_EQ(busy->returnValue(value), kOk);
+    EXPECT_EQ(busy->returnValue(value), k_ok);
     EXPECT_EQ(value, 7);
 }
 
-TEST(Server, ServerRefusesTheOversizedProgramItself)
-{
+TEST(Server, ServerRefusesTheOversizedProgramItself) {
     SimServer::ServerSettings settings;
     settings.maxProgramSize = 100;
     RunningServer server(settings);
@@ -237,26 +230,25 @@ TEST(Server, ServerRefusesTheOversizedProgramItself)
     std::vector<Frame> frames;
     uint8_t buffer[4096];
     size_t got = 0;
-    while (frames.size() < 2 && socket.receive(buffer, sizeof buffer, 5000ms, got, error) == Socket::Received::Data) {
+    while (frames.size() < 2 &&
+           socket.receive(buffer, sizeof buffer, 5000ms, got, error) == Socket::Received::Data) {
         decoder.feed(buffer, got);
         Frame frame;
-        while (decoder.next(frame) == FrameDecoder::Result::Frame)
-            frames.push_back(frame);
+        while (decoder.next(frame) == FrameDecoder::Result::Frame) frames.push_back(frame);
     }
     ASSERT_EQ(frames.size(), 2u);
     Response response;
     ASSERT_TRUE(decode(frames[1], response, error)) << error;
-    EXPECT_EQ(response.code, kErrProgramTooLarge);
+    EXPECT_EQ(response.code, k_err_program_too_large);
     EXPECT_EQ(response.text, "raw.qxx: program of 200 bytes exceeds the limit of 100 bytes");
 }
 
-TEST(Server, VanishedClientHasItsRunAbortedAndLogged)
-{
+TEST(Server, VanishedClientHasItsRunAbortedAndLogged) {
     RunningServer server;
     auto client = server.client();
     uint32_t handle = 0;
-    ASSERT_EQ(client->loadImage("endless.qxx", program(k_endless), handle), kOk);
-    ASSERT_EQ(client->run(), kOk);
+    ASSERT_EQ(client->loadImage("endless.qxx", program(k_endless), handle), k_ok);
+    ASSERT_EQ(client->run(), k_ok);
     client->close();
     EXPECT_TRUE(server.logged("run of endless.qxx ("));
     EXPECT_TRUE(server.logged("faulted, return value 0"));
@@ -265,70 +257,68 @@ TEST(Server, VanishedClientHasItsRunAbortedAndLogged)
     EXPECT_EQ(runToEnd(*other, "li r1, 3\n halt r1\n"), 3);
 }
 
-TEST(Server, HeartbeatsKeepALongWaitAliveAndASignalFromAnotherThreadEndsIt)
-{
+TEST(Server, HeartbeatsKeepALongWaitAliveAndASignalFromAnotherThreadEndsIt) {
     RunningServer server;
     auto client = server.client();
     client->setReadTimeout(1500ms);
     uint32_t handle = 0;
-    ASSERT_EQ(client->loadImage("wait.qxx", program(k_waitsForHost), handle), kOk);
-    ASSERT_EQ(client->run(), kOk);
+    ASSERT_EQ(client->loadImage("wait.qxx", program(k_waitsForHost), handle), k_ok);
+    ASSERT_EQ(client->run(), k_ok);
     std::thread signaller([&] {
         // Twice the read timeout: only heartbeats keep the wait going.
         EXPECT_TRUE(ServerTest::waitFor([&] { return client->runTime() >= 3000ms; }));
-        EXPECT_EQ(client->semaphoreSignal(1), kOk) << client->lastError();
+        EXPECT_EQ(client->semaphoreSignal(1), k_ok) << client->lastError();
     });
-    EXPECT_EQ(client->waitOnTerminate(), kOk) << client->lastError();
+    EXPECT_EQ(client->waitOnTerminate(), k_ok) << client->lastError();
     signaller.join();
     EXPECT_EQ(client->lastRun().returnValue, 7);
 }
 
-TEST(Server, HaltFromAnotherThreadStopsTheRunAndStartResumesIt)
-{
+TEST(Server, HaltFromAnotherThreadStopsTheRunAndStartResumesIt) {
     RunningServer server;
     auto client = server.client();
     uint32_t handle = 0;
-    ASSERT_EQ(client->loadImage("endless.qxx", program(k_endless), handle), kOk);
-    ASSERT_EQ(client->run(), kOk);
+    ASSERT_EQ(client->loadImage("endless.qxx", program(k_endless), handle), k_ok);
+    ASSERT_EQ(client->run(), k_ok);
     std::thread halter([&] {
         uint32_t cycles = 0;
-        EXPECT_TRUE(ServerTest::waitFor([&] { return client->readControlRegister(0x101, cycles) == kOk && cycles > 0; }));
-        EXPECT_EQ(client->halt(), kOk) << client->lastError();
+        EXPECT_TRUE(ServerTest::waitFor(
+            [&] { return client->readControlRegister(0x101, cycles) == k_ok && cycles > 0; }));
+        EXPECT_EQ(client->halt(), k_ok) << client->lastError();
     });
-    EXPECT_EQ(client->waitOnTerminate(), kErrProgramStopped);
+    EXPECT_EQ(client->waitOnTerminate(), k_err_program_stopped);
     halter.join();
     EXPECT_EQ(client->lastError(), "the program was stopped by a halt request");
     uint32_t counter = 0;
-    EXPECT_EQ(client->readControlRegister(0x101, counter), kOk);
+    EXPECT_EQ(client->readControlRegister(0x101, counter), k_ok);
     EXPECT_GT(counter, 0u);
-    EXPECT_EQ(client->start(), kOk) << client->lastError();
-    EXPECT_EQ(client->reset(), kOk) << client->lastError();
-    EXPECT_EQ(client->waitOnTerminate(), kErrProgramFaulted);
+    EXPECT_EQ(client->start(), k_ok) << client->lastError();
+    EXPECT_EQ(client->reset(), k_ok) << client->lastError();
+    EXPECT_EQ(client->waitOnTerminate(), k_err_program_faulted);
     EXPECT_EQ(client->lastError().rfind("aborted by the host", 0), 0u) << client->lastError();
 }
 
-TEST(Server, HostAndProgramHandOverThroughSemaphores)
-{
+TEST(Server, HostAndProgramHandOverThroughSemaphores) {
     RunningServer server;
     auto client = server.client();
     uint32_t handle = 0;
-    ASSERT_EQ(client->loadImage("pingpong.qxx", program("signal 2\n wait 3\n li r1, 9\n halt r1\n"), handle), kOk);
-    ASSERT_EQ(client->run(), kOk);
-    EXPECT_EQ(client->semaphoreWait(2), kOk) << client->lastError();
-    EXPECT_EQ(client->semaphoreSignal(3), kOk);
-    EXPECT_EQ(client->waitOnTerminate(), kOk);
-    EXPECT_EQ(client->semaphoreWait(2), kErrState);  // no program left to signal it
+    ASSERT_EQ(client->loadImage("pingpong.qxx", program("signal 2\n wait 3\n li r1, 9\n halt r1\n"), handle),
+              k_ok);
+    ASSERT_EQ(client->run(), k_ok);
+    EXPECT_EQ(client->semaphoreWait(2), k_ok) << client->lastError();
+    EXPECT_EQ(client->semaphoreSignal(3), k_ok);
+    EXPECT_EQ(client->waitOnTerminate(), k_ok);
+    EXPECT_EQ(client->semaphoreWait(2), k_err_state);  // no program left to signal it
 }
 
-TEST(Server, TraceArrivesInTheClientsFile)
-{
+TEST(Server, TraceArrivesInTheClientsFile) {
     RunningServer server;
     auto client = server.client();
     std::string const path = ::testing::TempDir() + "qxsim_trace_test.txt";
-    ASSERT_EQ(client->setTraceFile(path), kOk);
-    ASSERT_EQ(client->enableTrace(), kOk);
+    ASSERT_EQ(client->setTraceFile(path), k_ok);
+    ASSERT_EQ(client->enableTrace(), k_ok);
     EXPECT_EQ(runToEnd(*client, "li r1, 6\n halt r1\n"), 6);
-    ASSERT_EQ(client->disableTrace(), kOk);
+    ASSERT_EQ(client->disableTrace(), k_ok);
     std::ifstream file(path);
     std::stringstream text;
     text << file.rdbuf();
@@ -339,19 +329,18 @@ TEST(Server, TraceArrivesInTheClientsFile)
     std::remove(path.c_str());
 }
 
-TEST(Server, StopEndsARunningClientsWaitWithAnError)
-{
+TEST(Server, StopEndsARunningClientsWaitWithAnError) {
     RunningServer server;
     auto client = server.client();
     uint32_t handle = 0;
-    ASSERT_EQ(client->loadImage("endless.qxx", program(k_endless), handle), kOk);
-    ASSERT_EQ(client->run(), kOk);
+    ASSERT_EQ(client->loadImage("endless.qxx", program(k_endless), handle), k_ok);
+    ASSERT_EQ(client->run(), k_ok);
     std::thread stopper([&] { server.stop(); });
-    EXPECT_EQ(client->waitOnTerminate(), kErrShutdown);
+    EXPECT_EQ(client->waitOnTerminate(), k_err_shutdown);
     EXPECT_EQ(client->lastError(), "the simulator server is shutting down");
     stopper.join();
     int32_t value = 0;
-    EXPECT_EQ(client->returnValue(value), kErrShutdown);
+    EXPECT_EQ(client->returnValue(value), k_err_shutdown);
 }
 
-} // namespace
+}  // namespace

@@ -5,20 +5,16 @@
 namespace SimServer {
 
 TraceBuffer::TraceBuffer(size_t capacity, std::function<void()> wake)
-    : m_capacity(capacity), m_wake(std::move(wake))
-{
-}
+    : m_capacity(capacity), m_wake(std::move(wake)) {}
 
-void TraceBuffer::open()
-{
+void TraceBuffer::open() {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_bytes.clear();
     m_start = 0;
     m_abandoned = false;
 }
 
-void TraceBuffer::abandon()
-{
+void TraceBuffer::abandon() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_abandoned = true;
@@ -28,12 +24,12 @@ void TraceBuffer::abandon()
     m_room.notify_all();
 }
 
-size_t TraceBuffer::take(std::vector<uint8_t>& bytes, size_t most)
-{
+size_t TraceBuffer::take(std::vector<uint8_t>& bytes, size_t most) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         size_t const count = std::min(most, m_bytes.size() - m_start);
-        bytes.assign(m_bytes.begin() + std::ptrdiff_t(m_start), m_bytes.begin() + std::ptrdiff_t(m_start + count));
+        bytes.assign(m_bytes.begin() + std::ptrdiff_t(m_start),
+                     m_bytes.begin() + std::ptrdiff_t(m_start + count));
         m_start += count;
         // Compacting once half is taken keeps the copying linear.
         if (m_start == m_bytes.size()) {
@@ -48,14 +44,12 @@ size_t TraceBuffer::take(std::vector<uint8_t>& bytes, size_t most)
     return bytes.size();
 }
 
-size_t TraceBuffer::size() const
-{
+size_t TraceBuffer::size() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_bytes.size() - m_start;
 }
 
-std::streamsize TraceBuffer::xsputn(char const* data, std::streamsize count)
-{
+std::streamsize TraceBuffer::xsputn(char const* data, std::streamsize count) {
     bool wasEmpty = false;
     {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -68,12 +62,11 @@ std::streamsize TraceBuffer::xsputn(char const* data, std::streamsize count)
     return count;
 }
 
-TraceBuffer::int_type TraceBuffer::overflow(int_type c)
-{
+TraceBuffer::int_type TraceBuffer::overflow(int_type c) {
     if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
     char const byte = traits_type::to_char_type(c);
     xsputn(&byte, 1);
     return c;
 }
 
-} // namespace SimServer
+}  // namespace SimServer

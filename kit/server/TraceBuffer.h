@@ -20,7 +20,7 @@ namespace SimServer {
 
 class TraceBuffer : public std::streambuf {
 public:
-    static constexpr size_t kDefaultCapacity = 4u << 20;
+    static constexpr size_t k_default_capacity = 4u << 20;
 
     // wake is called when bytes arrive in an empty buffer.
     TraceBuffer(size_t capacity, std::function<void()> wake);
@@ -49,6 +49,6 @@ private:
     bool m_abandoned = false;
 };
 
-} // namespace SimServer
+}  // namespace SimServer
 
 #endif

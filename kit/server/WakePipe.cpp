@@ -1,16 +1,15 @@
 #include "server/WakePipe.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <stdexcept>
 #include <string>
-#include <unistd.h>
 
 namespace SimServer {
 
-WakePipe::WakePipe()
-{
+WakePipe::WakePipe() {
     int ends[2] = {-1, -1};
     if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
         throw std::runtime_error(std::string("pipe: ") + std::strerror(errno));
@@ -18,25 +17,21 @@ WakePipe::WakePipe()
     m_write = ends[1];
 }
 
-WakePipe::~WakePipe()
-{
+WakePipe::~WakePipe() {
     ::close(m_read);
     ::close(m_write);
 }
 
-void WakePipe::notify()
-{
+void WakePipe::notify() {
     char const byte = 1;
     // A full pipe already wakes the reader; nothing is lost.
     ssize_t const written = ::write(m_write, &byte, 1);
     (void)written;
 }
 
-void WakePipe::drain()
-{
+void WakePipe::drain() {
     char bytes[64];
-    while (::read(m_read, bytes, sizeof bytes) > 0) {
-    }
+    while (::read(m_read, bytes, sizeof bytes) > 0) {}
 }
 
-} // namespace SimServer
+}  // namespace SimServer

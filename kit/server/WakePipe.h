@@ -25,6 +25,6 @@ private:
     int m_write = -1;
 };
 
-} // namespace SimServer
+}  // namespace SimServer
 
 #endif

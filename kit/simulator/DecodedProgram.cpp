@@ -4,41 +4,33 @@ namespace Simulator {
 
 namespace {
 
-bool hasTarget(Opcode op)
-{
+bool hasTarget(Opcode op) {
     FormatInfo const& format = formatInfo(findInstruction(uint8_t(op))->format);
     for (unsigned index = 0; index < format.count; ++index)
-        if (format.operands[index] == Operand::Target)
-            return true;
+        if (format.operands[index] == Operand::Target) return true;
     return false;
 }
 
-DecodedInstruction sentinel(uint32_t address)
-{
+DecodedInstruction sentinel(uint32_t address) {
     return DecodedInstruction{Opcode::InternalPcOutside, 0, 0, 0, address};
 }
 
-} // namespace
+}  // namespace
 
-bool DecodedProgram::indexOf(uint32_t address, uint32_t& index) const
-{
+bool DecodedProgram::indexOf(uint32_t address, uint32_t& index) const {
     uint32_t offset = address - base;
-    if (address < base || offset % 8 != 0 || offset / 8 >= words.size())
-        return false;
+    if (address < base || offset % 8 != 0 || offset / 8 >= words.size()) return false;
     index = offset / 8;
     return true;
 }
 
-uint32_t DecodedProgram::addressOf(uint32_t index) const
-{
-    if (index < words.size())
-        return base + index * 8;
+uint32_t DecodedProgram::addressOf(uint32_t index) const {
+    if (index < words.size()) return base + index * 8;
     return code[index].imm;
 }
 
 DecodedProgram decodeProgram(std::vector<uint8_t> const& bytes, uint32_t base, Qxx::ByteOrder order,
-                             RegisterCounts counts)
-{
+                             RegisterCounts counts) {
     DecodedProgram program;
     program.base = base;
     size_t count = bytes.size() / 8;
@@ -48,15 +40,13 @@ DecodedProgram decodeProgram(std::vector<uint8_t> const& bytes, uint32_t base, Q
         uint64_t word = Qxx::load64(&bytes[index * 8], order);
         Fields f = decodeWord(word);
         program.words.push_back(word);
-        if (!checkFields(f, counts))
-            f = Fields{uint8_t(Opcode::InternalIllegal), 0, 0, 0, 0};
+        if (!checkFields(f, counts)) f = Fields{uint8_t(Opcode::InternalIllegal), 0, 0, 0, 0};
         program.code.push_back(DecodedInstruction{Opcode(f.opcode), f.rd, f.ra, f.rb, f.imm});
     }
     program.code.push_back(sentinel(uint32_t(base + count * 8)));
     for (size_t index = 0; index < count; ++index) {
         DecodedInstruction const instruction = program.code[index];
-        if (instruction.op == Opcode::InternalIllegal || !hasTarget(instruction.op))
-            continue;
+        if (instruction.op == Opcode::InternalIllegal || !hasTarget(instruction.op)) continue;
         uint32_t target = 0;
         if (!program.indexOf(instruction.imm, target)) {
             program.code.push_back(sentinel(instruction.imm));
@@ -67,4 +57,4 @@ DecodedProgram decodeProgram(std::vector<uint8_t> const& bytes, uint32_t base, Q
     return program;
 }
 
-} // namespace Simulator
+}  // namespace Simulator

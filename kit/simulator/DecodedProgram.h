@@ -7,8 +7,8 @@
 #ifndef SIMULATOR_DECODEDPROGRAM_H
 #define SIMULATOR_DECODEDPROGRAM_H
 
-#include "qxx/ByteOrder.h"
 #include "isa/TevIsa.h"
+#include "qxx/ByteOrder.h"
 
 #include <cstdint>
 #include <vector>
@@ -26,9 +26,9 @@ struct DecodedInstruction {
 };
 
 struct DecodedProgram {
-    uint32_t base = 0;                        // code address of index 0
-    std::vector<uint64_t> words;              // the instruction words as loaded
-    std::vector<DecodedInstruction> code;     // words.size() entries plus sentinels
+    uint32_t base = 0;                     // code address of index 0
+    std::vector<uint64_t> words;           // the instruction words as loaded
+    std::vector<DecodedInstruction> code;  // words.size() entries plus sentinels
 
     uint32_t instructionCount() const { return uint32_t(words.size()); }
 
@@ -44,6 +44,6 @@ struct DecodedProgram {
 DecodedProgram decodeProgram(std::vector<uint8_t> const& bytes, uint32_t base, Qxx::ByteOrder order,
                              RegisterCounts counts);
 
-} // namespace Simulator
+}  // namespace Simulator
 
 #endif

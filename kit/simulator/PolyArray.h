@@ -8,8 +8,8 @@
 #ifndef SIMULATOR_POLYARRAY_H
 #define SIMULATOR_POLYARRAY_H
 
-#include "qxx/ByteOrder.h"
 #include "isa/TevIsa.h"
+#include "qxx/ByteOrder.h"
 
 #include <cstdint>
 #include <vector>
@@ -34,7 +34,7 @@ public:
 
     unsigned peCount() const { return m_pes; }
     unsigned registerCount() const { return m_registers; }
-    uint32_t memorySize() const { return m_memoryBytes; }
+    uint32_t memorySize() const { return m_memory_bytes; }
     unsigned enableDepth() const { return m_depth; }
 
     uint32_t value(unsigned reg, unsigned pe) const { return m_lanes[size_t(reg) * m_pes + pe]; }
@@ -75,17 +75,17 @@ private:
 
     unsigned m_pes;
     unsigned m_registers;
-    uint32_t m_memoryBytes;
-    unsigned m_enableEntries;
+    uint32_t m_memory_bytes;
+    unsigned m_enable_entries;
     Qxx::ByteOrder m_order;
-    std::vector<uint32_t> m_lanes;        // registers x PEs
-    std::vector<uint8_t> m_memory;        // PEs x memory bytes
-    std::vector<uint32_t> m_mask;         // per PE: 0 or 0xffffffff
-    std::vector<uint32_t> m_enableStack;  // entries x PEs
-    std::vector<uint32_t> m_peIndex;      // 0 .. PEs-1
+    std::vector<uint32_t> m_lanes;         // registers x PEs
+    std::vector<uint8_t> m_memory;         // PEs x memory bytes
+    std::vector<uint32_t> m_mask;          // per PE: 0 or 0xffffffff
+    std::vector<uint32_t> m_enable_stack;  // entries x PEs
+    std::vector<uint32_t> m_pe_index;      // 0 .. PEs-1
     unsigned m_depth = 0;
 };
 
-} // namespace Simulator
+}  // namespace Simulator
 
 #endif

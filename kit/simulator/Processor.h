@@ -64,15 +64,15 @@ struct RunLimits {
 
 // Numbers of the control registers for the host.
 namespace ControlRegister {
-constexpr uint32_t Pc = 0;            // code address of the next instruction
-constexpr uint32_t Status = 1;        // the ProcessorState, read only
-constexpr uint32_t CyclesLow = 2;     // read only
-constexpr uint32_t CyclesHigh = 3;    // read only
-constexpr uint32_t ReturnValue = 4;   // read only
+constexpr uint32_t Pc = 0;           // code address of the next instruction
+constexpr uint32_t Status = 1;       // the ProcessorState, read only
+constexpr uint32_t CyclesLow = 2;    // read only
+constexpr uint32_t CyclesHigh = 3;   // read only
+constexpr uint32_t ReturnValue = 4;  // read only
 constexpr uint32_t StackPointer = 5;
-constexpr uint32_t EnableDepth = 6;   // read only
+constexpr uint32_t EnableDepth = 6;      // read only
 constexpr uint32_t GeneralBase = 0x100;  // + n: general register rn
-} // namespace ControlRegister
+}  // namespace ControlRegister
 
 enum class HostWait { Acquired, Ended, NoSuchSemaphore };
 
@@ -105,12 +105,12 @@ public:
     void requestStop(StopRequest request);
 
     ProcessorState state() const { return m_state.load(); }
-    int32_t returnValue() const { return m_returnValue; }
-    std::string const& faultText() const { return m_faultText; }
+    int32_t returnValue() const { return m_return_value; }
+    std::string const& faultText() const { return m_fault_text; }
     uint64_t cycles() const { return m_cycles; }
     uint32_t pcAddress() const;
 
-    // Register n of the mono unit (kStackPointer for sp) and of one PE.
+    // Register n of the mono unit (k_stack_pointer for sp) and of one PE.
     uint32_t monoRegister(unsigned n) const { return m_regs[n & 0xff]; }
     PolyArray const& poly() const { return m_poly; }
 
@@ -162,10 +162,10 @@ private:
     Exit pcOutside(uint32_t index, uint32_t address);
 
     ProcessorConfig m_config;
-    uint32_t m_monoStart;
-    uint32_t m_monoSize;
-    uint32_t m_stackBase;
-    uint32_t m_stackTop;
+    uint32_t m_mono_start;
+    uint32_t m_mono_size;
+    uint32_t m_stack_base;
+    uint32_t m_stack_top;
     std::vector<uint8_t> m_mono;
     std::array<uint32_t, 256> m_regs{};
     PolyArray m_poly;
@@ -173,21 +173,21 @@ private:
 
     DecodedProgram m_program;
     std::vector<Qxx::Symbol> m_symbols;
-    std::map<uint32_t, std::string> m_codeNames;
+    std::map<uint32_t, std::string> m_code_names;
 
     uint32_t m_pc = 0;  // index into m_program.code
     uint64_t m_cycles = 0;
-    int32_t m_returnValue = 0;
-    std::string m_faultText;
-    unsigned m_blockedSemaphore = 0;
+    int32_t m_return_value = 0;
+    std::string m_fault_text;
+    unsigned m_blocked_semaphore = 0;
     std::atomic<ProcessorState> m_state{ProcessorState::Empty};
     std::atomic<uint8_t> m_stop{0};
 
-    mutable std::mutex m_traceMutex;
+    mutable std::mutex m_trace_mutex;
     std::unique_ptr<TraceWriter> m_trace;
     std::atomic<bool> m_tracing{false};
 };
 
-} // namespace Simulator
+}  // namespace Simulator
 
 #endif

@@ -12,31 +12,30 @@ struct Range {
     uint64_t multipleOf;
 };
 
-bool checkRange(Range const& range, std::string& error)
-{
+bool checkRange(Range const& range, std::string& error) {
     if (range.value < range.minimum || range.value > range.maximum) {
         error = std::string(range.name) + " must be between " + std::to_string(range.minimum) + " and " +
                 std::to_string(range.maximum) + ", not " + std::to_string(range.value);
         return false;
     }
     if (range.value % range.multipleOf != 0) {
-        error = std::string(range.name) + " must be a multiple of " + std::to_string(range.multipleOf) + ", not " +
-                std::to_string(range.value);
+        error = std::string(range.name) + " must be a multiple of " + std::to_string(range.multipleOf) +
+                ", not " + std::to_string(range.value);
         return false;
     }
     return true;
 }
 
-} // namespace
+}  // namespace
 
-bool ProcessorConfig::validate(std::string& error) const
-{
+bool ProcessorConfig::validate(std::string& error) const {
     if (instructionSet != "tev") {
         error = "unsupported instruction set '" + instructionSet + "' (the simulator runs tev)";
         return false;
     }
     if (instructionSize != 8) {
-        error = "unsupported instruction size " + std::to_string(instructionSize) + " (tev instructions are 8 bytes)";
+        error = "unsupported instruction size " + std::to_string(instructionSize) +
+                " (tev instructions are 8 bytes)";
         return false;
     }
     if (byteOrder != Qxx::ByteOrder::Little && byteOrder != Qxx::ByteOrder::Big) {
@@ -58,9 +57,8 @@ bool ProcessorConfig::validate(std::string& error) const
         {"total poly memory", uint64_t(totalNumberPes) * polyMemorySize, 0, 256u << 20, 1},
     };
     for (Range const& range : ranges)
-        if (!checkRange(range, error))
-            return false;
+        if (!checkRange(range, error)) return false;
     return true;
 }
 
-} // namespace Simulator
+}  // namespace Simulator

@@ -13,8 +13,7 @@ namespace {
 using namespace Simulator;
 using KitTest::loadSource;
 
-TEST(ProcessorRun, HaltRequestStopsAnEndlessLoopAndRunResumesIt)
-{
+TEST(ProcessorRun, HaltRequestStopsAnEndlessLoopAndRunResumesIt) {
     auto processor = loadSource("loop: addi r1, r1, 1\n jmp loop\n");
     std::thread runner([&] { processor->run(); });
     while (processor->state() != ProcessorState::Running) {
@@ -30,11 +29,11 @@ TEST(ProcessorRun, HaltRequestStopsAnEndlessLoopAndRunResumesIt)
     resumed.join();
     EXPECT_EQ(processor->state(), ProcessorState::Faulted);
     EXPECT_GE(processor->cycles(), cycles);
-    EXPECT_EQ(processor->faultText().rfind("aborted by the host at PC 0x0000000", 0), 0u) << processor->faultText();
+    EXPECT_EQ(processor->faultText().rfind("aborted by the host at PC 0x0000000", 0), 0u)
+        << processor->faultText();
 }
 
-TEST(ProcessorRun, StopRequestedBeforeRunTakesEffectThenAndLoadDropsIt)
-{
+TEST(ProcessorRun, StopRequestedBeforeRunTakesEffectThenAndLoadDropsIt) {
     auto processor = loadSource("li r1, 1\n halt r1\n");
     processor->requestStop(StopRequest::Halt);
     EXPECT_EQ(processor->run(), ProcessorState::Stopped);
@@ -44,8 +43,7 @@ TEST(ProcessorRun, StopRequestedBeforeRunTakesEffectThenAndLoadDropsIt)
     EXPECT_EQ(processor->run(), ProcessorState::Halted);  // an ended program stays ended
 }
 
-TEST(ProcessorRun, ProgramWaitsForTheHostAndTheHostForTheProgram)
-{
+TEST(ProcessorRun, ProgramWaitsForTheHostAndTheHostForTheProgram) {
     auto processor = loadSource("wait 0\n li r1, 7\n signal 1\n wait 0\n halt r1\n");
     std::thread runner([&] { processor->run(); });
     std::string error;
@@ -61,8 +59,7 @@ TEST(ProcessorRun, ProgramWaitsForTheHostAndTheHostForTheProgram)
     EXPECT_EQ(error, "no semaphore 16 (the processor has 16)");
 }
 
-TEST(ProcessorRun, AProgramBlockedOnASemaphoreCanBeStoppedAndResumed)
-{
+TEST(ProcessorRun, AProgramBlockedOnASemaphoreCanBeStoppedAndResumed) {
     auto processor = loadSource("wait 3\n li r1, 5\n halt r1\n");
     std::thread runner([&] { processor->run(); });
     processor->requestStop(StopRequest::Halt);
@@ -76,8 +73,7 @@ TEST(ProcessorRun, AProgramBlockedOnASemaphoreCanBeStoppedAndResumed)
     EXPECT_EQ(processor->cycles(), 3u);  // the blocked attempts did not count
 }
 
-TEST(ProcessorRun, HostWaitEndsWhenTheProgramEndsWithoutSignalling)
-{
+TEST(ProcessorRun, HostWaitEndsWhenTheProgramEndsWithoutSignalling) {
     auto processor = loadSource("li r1, 100000\nloop: addi r1, r1, -1\n bnez r1, loop\n halt r1\n");
     std::thread runner([&] { processor->run(); });
     EXPECT_EQ(processor->semaphoreWait(2), HostWait::Ended);
@@ -85,8 +81,7 @@ TEST(ProcessorRun, HostWaitEndsWhenTheProgramEndsWithoutSignalling)
     EXPECT_EQ(processor->state(), ProcessorState::Halted);
 }
 
-TEST(ProcessorRun, LoadAndResetAreRefusedWhileRunning)
-{
+TEST(ProcessorRun, LoadAndResetAreRefusedWhileRunning) {
     auto processor = loadSource("wait 0\n halt r0\n");
     std::thread runner([&] { processor->run(); });
     while (processor->state() != ProcessorState::Running) {
@@ -103,4 +98,4 @@ TEST(ProcessorRun, LoadAndResetAreRefusedWhileRunning)
     EXPECT_EQ(processor->state(), ProcessorState::Empty);
 }
 
-} // namespace
+}  // namespace

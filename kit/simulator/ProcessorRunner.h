@@ -57,10 +57,10 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_ended;
     bool m_active = false;
-    EndHandler m_onEnd;
+    EndHandler m_on_end;
     std::thread m_worker;
 };
 
-} // namespace Simulator
+}  // namespace Simulator
 
 #endif

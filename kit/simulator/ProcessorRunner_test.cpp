@@ -11,8 +11,7 @@ namespace {
 using namespace Simulator;
 using KitTest::loadSource;
 
-TEST(ProcessorRunner, RunsToTheEndAndRefusesASecondStartOfAnEndedProgram)
-{
+TEST(ProcessorRunner, RunsToTheEndAndRefusesASecondStartOfAnEndedProgram) {
     ProcessorRunner runner(loadSource("li r1, 9\n halt r1\n"));
     ProcessorState ended = ProcessorState::Empty;
     runner.setEndHandler([&](ProcessorState state) { ended = state; });
@@ -25,8 +24,7 @@ TEST(ProcessorRunner, RunsToTheEndAndRefusesASecondStartOfAnEndedProgram)
     EXPECT_EQ(error, "the program has already ended");
 }
 
-TEST(ProcessorRunner, HaltThenResumeThenDestroyWhileRunning)
-{
+TEST(ProcessorRunner, HaltThenResumeThenDestroyWhileRunning) {
     ProcessorRunner runner(loadSource("loop: addi r1, r1, 1\n jmp loop\n"));
     std::string error;
     ASSERT_TRUE(runner.start(RunLimits(), error));
@@ -40,4 +38,4 @@ TEST(ProcessorRunner, HaltThenResumeThenDestroyWhileRunning)
     // Destroying the runner now must abort the endless loop, not hang.
 }
 
-} // namespace
+}  // namespace

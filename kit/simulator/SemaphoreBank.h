@@ -54,6 +54,6 @@ private:
     bool m_open = false;
 };
 
-} // namespace Simulator
+}  // namespace Simulator
 
 #endif

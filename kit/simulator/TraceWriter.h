@@ -14,7 +14,7 @@ class PolyArray;
 
 class TraceWriter {
 public:
-    static constexpr char const* kHeader = "# tev trace: cycle, PC, instruction, what it wrote";
+    static constexpr char const* k_header = "# tev trace: cycle, PC, instruction, what it wrote";
 
     // Creates or replaces the file and writes the header line.
     bool open(std::string const& path, std::string& error);
@@ -39,6 +39,6 @@ private:
     std::ostream m_out{nullptr};
 };
 
-} // namespace Simulator
+}  // namespace Simulator
 
 #endif

@@ -12,23 +12,22 @@ namespace {
 
 using namespace Simulator;
 
-std::string readFile(std::string const& path)
-{
+std::string readFile(std::string const& path) {
     std::ifstream file(path);
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
 }
 
-TEST(Trace, RecordsEveryInstructionWithWhatItWrote)
-{
+TEST(Trace, RecordsEveryInstructionWithWhatItWrote) {
     ProcessorConfig config;
     config.totalNumberPes = 4;
-    auto processor = KitTest::loadSource(".data\nv: .word 0\n.code\n"
-                                         "main: li r1, 5\n call f\n li r2, v\n sth r1, 2(r2)\n pidx p1\n"
-                                         " pif p1\n pendif\n halt r1\n"
-                                         "f: addi r1, r1, 1\n ret\n",
-                                         config);
+    auto processor = KitTest::loadSource(
+        ".data\nv: .word 0\n.code\n"
+        "main: li r1, 5\n call f\n li r2, v\n sth r1, 2(r2)\n pidx p1\n"
+        " pif p1\n pendif\n halt r1\n"
+        "f: addi r1, r1, 1\n ret\n",
+        config);
     std::string path = ::testing::TempDir() + "trace_test.txt";
     std::string error;
     ASSERT_TRUE(processor->startTrace(path, error)) << error;
@@ -49,8 +48,7 @@ TEST(Trace, RecordsEveryInstructionWithWhatItWrote)
     std::remove(path.c_str());
 }
 
-TEST(Trace, StopsWhenAskedAndReportsAFault)
-{
+TEST(Trace, StopsWhenAskedAndReportsAFault) {
     auto processor = KitTest::loadSource("nop\n div r1, r1, r1\n");
     std::string path = ::testing::TempDir() + "trace_fault.txt";
     std::string error;
@@ -67,4 +65,4 @@ TEST(Trace, StopsWhenAskedAndReportsAFault)
     EXPECT_EQ(error, "cannot open trace file '/nonexistent-dir/trace.txt': No such file or directory");
 }
 
-} // namespace
+}  // namespace

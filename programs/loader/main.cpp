@@ -65,9 +65,11 @@ int const s_error_text_size = 100;
 Options* s_loader_options[8] = {};
 
 void makeLoaderOptions() {
-    s_loader_options[0] = new Options(s_fake, 0, nullptr, s_switch, "Backward compatibility with tolk output");
+    s_loader_options[0] =
+        new Options(s_fake, 0, nullptr, s_switch, "Backward compatibility with tolk output");
     s_loader_options[1] = new Options(s_qxx, 0, nullptr, s_switch, "Backward compatibility with tolk");
-    s_loader_options[2] = new Options(s_chip, 'c', nullptr, s_takes_value, "Which chip to run on (0 or 1), default: 0");
+    s_loader_options[2] =
+        new Options(s_chip, 'c', nullptr, s_takes_value, "Which chip to run on (0 or 1), default: 0");
     s_loader_options[3] = new Options(s_instance, 'i', nullptr, s_takes_value,
                                       "What instance of hardware (0,1,2,...), default: any available");
     s_loader_options[4] = new Options(s_host, 0, nullptr, s_takes_value,
@@ -173,7 +175,8 @@ int32_t runOnHandle(QXAPI_handle handle, RunSettings const& settings, bool& succ
     if (settings.trace) {
         std::string const fileParameter = "qxtracefile=" + settings.trace_file;
         setTrace(handle, chip, "enable", "Failed to enable qxtrace on processor ", success);
-        setTrace(handle, chip, fileParameter.c_str(), "Failed to pass qxtrace filename to processor ", success);
+        setTrace(handle, chip, fileParameter.c_str(), "Failed to pass qxtrace filename to processor ",
+                 success);
     }
     if (success) {
         if (QXAPI_run(handle, chip) != 0) {

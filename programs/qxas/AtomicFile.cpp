@@ -172,7 +172,9 @@ bool replace(std::string const& target, void const* data, size_t size) {
 
 AtomicFile::AtomicFile(std::string target) : m_target(std::move(target)) {}
 
-AtomicFile::~AtomicFile() { discard(); }
+AtomicFile::~AtomicFile() {
+    discard();
+}
 
 bool AtomicFile::create() {
     std::string const pattern = temporaryTemplate(m_target);
@@ -191,7 +193,9 @@ bool AtomicFile::create() {
     return m_fd >= 0 && setDefaultPermissions(m_fd);
 }
 
-bool AtomicFile::write(void const* data, size_t size) { return writeAll(m_fd, data, size); }
+bool AtomicFile::write(void const* data, size_t size) {
+    return writeAll(m_fd, data, size);
+}
 
 bool AtomicFile::commit() {
     bool const synced = fsync(m_fd) == 0;
@@ -225,8 +229,9 @@ void AtomicFile::discard() {
 
 bool writeFileAtomically(std::string const& path, void const* data, size_t size, std::string& error) {
     std::string target;
-    bool const written = followLinks(path, target) &&
-                         (isWrittenThrough(target) ? writeThrough(target, data, size) : replace(target, data, size));
+    bool const written =
+        followLinks(path, target) &&
+        (isWrittenThrough(target) ? writeThrough(target, data, size) : replace(target, data, size));
     if (!written) error = path + ": " + std::strerror(errno);
     return written;
 }

@@ -15,8 +15,7 @@ namespace {
 
 class AtomicFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         std::string pattern = (std::filesystem::temp_directory_path() / "atomicfile.XXXXXX").string();
         ASSERT_NE(nullptr, mkdtemp(pattern.data()));
         m_directory = pattern;
@@ -24,16 +23,14 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(m_directory); }
 
-    std::vector<std::string> entries() const
-    {
+    std::vector<std::string> entries() const {
         std::vector<std::string> names;
         for (auto const& entry : std::filesystem::directory_iterator(m_directory))
             names.push_back(entry.path().filename().string());
         return names;
     }
 
-    std::string content() const
-    {
+    std::string content() const {
         std::ifstream file(m_directory + "/out.qxx");
         return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
@@ -43,16 +40,14 @@ protected:
 
 using AtomicFileDeathTest = AtomicFileTest;
 
-TEST_F(AtomicFileDeathTest, AnEndingSignalRemovesTheTemporaryFileAndEndsTheProcess)
-{
+TEST_F(AtomicFileDeathTest, AnEndingSignalRemovesTheTemporaryFileAndEndsTheProcess) {
     for (int const number : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(number);
         std::string const target = m_directory + "/out.qxx";
         EXPECT_EXIT(
             {
                 Qxas::AtomicFile file(target);
-                if (file.create() && file.write("partial", 7))
-                    std::raise(number);
+                if (file.create() && file.write("partial", 7)) std::raise(number);
                 std::_Exit(0);
             },
             ::testing::KilledBySignal(number), "");
@@ -61,8 +56,7 @@ TEST_F(AtomicFileDeathTest, AnEndingSignalRemovesTheTemporaryFileAndEndsTheProce
     }
 }
 
-TEST_F(AtomicFileTest, ACommittedFileReplacesTheOldAndAnAbandonedOneGoes)
-{
+TEST_F(AtomicFileTest, ACommittedFileReplacesTheOldAndAnAbandonedOneGoes) {
     std::string const target = m_directory + "/out.qxx";
     {
         Qxas::AtomicFile file(target);
@@ -77,4 +71,4 @@ TEST_F(AtomicFileTest, ACommittedFileReplacesTheOldAndAnAbandonedOneGoes)
     EXPECT_EQ("new", content());
 }
 
-} // namespace
+}  // namespace

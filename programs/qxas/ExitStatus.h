@@ -9,10 +9,10 @@
 namespace Qxas {
 
 enum ExitStatus : int {
-    STATUS_OK = 0,             // assembled, dumped, described, or help/version shown
-    STATUS_USAGE = 1,          // bad options or arguments, or a target qxas cannot assemble for
-    STATUS_SOURCE_ERRORS = 2,  // the sources have errors; no output was written
-    STATUS_IO_ERROR = 3,       // a file could not be read or written (or is no valid qxx file)
+    STATUS_OK = 0,                      // assembled, dumped, described, or help/version shown
+    STATUS_USAGE = 1,                   // bad options or arguments, or a target qxas cannot assemble for
+    STATUS_SOURCE_ERRORS = 2,           // the sources have errors; no output was written
+    STATUS_IO_ERROR = 3,                // a file could not be read or written (or is no valid qxx file)
     STATUS_BROKEN_CONFIGURATION = 255,  // the system model or the node's architecture is broken
 };
 

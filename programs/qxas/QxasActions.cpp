@@ -67,8 +67,8 @@ bool overwritesInput(std::string const& output, std::vector<std::string> const& 
 void printSummary(std::string const& output, Qxx::QxxImage const& image) {
     size_t const symbols = image.symbols.size();
     std::printf("qxas: wrote %s: %zu bytes of code, %zu bytes of data, %u bytes of bss, %zu symbol%s\n",
-                output.c_str(), image.code.bytes.size(), image.data.bytes.size(), unsigned(image.bssSize), symbols,
-                symbols == 1 ? "" : "s");
+                output.c_str(), image.code.bytes.size(), image.data.bytes.size(), unsigned(image.bssSize),
+                symbols, symbols == 1 ? "" : "s");
 }
 
 // A full disk or a closed pipe must not pass for a complete dump.
@@ -84,7 +84,8 @@ int writeToStandardOutput(std::string const& text) {
 int assembleProgram(QxasSettings const& settings, Assembler::AssemblerOptions const& assemblerOptions) {
     std::vector<std::string> inputs = settings.macroFiles;
     inputs.insert(inputs.end(), settings.sources.begin(), settings.sources.end());
-    std::string const output = settings.output.empty() ? defaultOutput(settings.sources.front()) : settings.output;
+    std::string const output =
+        settings.output.empty() ? defaultOutput(settings.sources.front()) : settings.output;
     if (overwritesInput(output, inputs)) return STATUS_USAGE;
 
     std::vector<Assembler::SourceFile> sources;

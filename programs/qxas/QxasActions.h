@@ -8,8 +8,8 @@
 #include <string>
 
 #include "assembler/Assembler.h"
-#include "qxas/QxasCommandLine.h"
 #include "isa/TevIsa.h"
+#include "qxas/QxasCommandLine.h"
 
 namespace Qxas {
 

@@ -29,15 +29,15 @@ uint32_t monoMemoryStart(Configuration::CommandOptions& options) {
 
 bool targetAssemblerOptions(SDKSupport::ArchConfig const& node, Configuration::CommandOptions& options,
                             Assembler::AssemblerOptions& assemblerOptions, std::string& error) {
-    if (node.getTargetIset() != Qxx::kInstructionSet) {
+    if (node.getTargetIset() != Qxx::k_instruction_set) {
         error = "the default node's instruction set is '" + node.getTargetIset() + "'; qxas assembles " +
-                Qxx::kInstructionSet + " programs only";
+                Qxx::k_instruction_set + " programs only";
         return false;
     }
-    if (node.getInstructionSize() != Qxx::kInstructionSize) {
+    if (node.getInstructionSize() != Qxx::k_instruction_size) {
         error = "the default node's instruction size is " + std::to_string(node.getInstructionSize()) +
-                " bytes; " + Qxx::kInstructionSet + " instructions are " + std::to_string(Qxx::kInstructionSize) +
-                " bytes";
+                " bytes; " + Qxx::k_instruction_set + " instructions are " +
+                std::to_string(Qxx::k_instruction_size) + " bytes";
         return false;
     }
     bool const big = node.getEndianness() == Generic::ENDIANNESS_BIG;
@@ -55,7 +55,7 @@ Simulator::RegisterCounts targetRegisterCounts(SDKSupport::ArchConfig const& nod
 }
 
 std::string describeTarget(Assembler::AssemblerOptions const& assemblerOptions) {
-    return std::string("target: ") + Qxx::kInstructionSet + ", " + std::to_string(Qxx::kInstructionSize) +
+    return std::string("target: ") + Qxx::k_instruction_set + ", " + std::to_string(Qxx::k_instruction_size) +
            "-byte instructions, " + Qxx::byteOrderName(assemblerOptions.byteOrder) + " endian, " +
            std::to_string(assemblerOptions.monoRegisters) + " mono and " +
            std::to_string(assemblerOptions.polyRegisters) + " poly registers";

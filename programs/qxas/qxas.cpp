@@ -25,13 +25,13 @@
 #include <memory>
 #include <string>
 
+#include "configuration/BuildVersion.h"
+#include "configuration/CommandOptions.h"
+#include "generic/Exception.h"
 #include "qxas/ExitStatus.h"
 #include "qxas/QxasActions.h"
 #include "qxas/QxasCommandLine.h"
 #include "qxas/TargetOptions.h"
-#include "configuration/BuildVersion.h"
-#include "configuration/CommandOptions.h"
-#include "generic/Exception.h"
 #include "sdksupport/ArchConfig.h"
 
 namespace {
@@ -62,7 +62,8 @@ int countActions(QxasSettings const& settings) {
     return int(!settings.sources.empty()) + int(!settings.info.empty()) + int(!settings.dump.empty());
 }
 
-int assembleForNode(QxasSettings const& settings, CommandOptions& options, SDKSupport::ArchConfig const& node) {
+int assembleForNode(QxasSettings const& settings, CommandOptions& options,
+                    SDKSupport::ArchConfig const& node) {
     Assembler::AssemblerOptions assemblerOptions;
     std::string error;
     if (!Qxas::targetAssemblerOptions(node, options, assemblerOptions, error)) {

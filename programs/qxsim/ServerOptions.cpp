@@ -29,8 +29,7 @@ uint64_t const s_most_seconds = 86400;
 int const s_takes_value = Options::s_requires_argument;
 
 // Decimal, or hexadecimal with a 0x prefix; the whole text must be read.
-bool parseNumber(std::string const& text, uint64_t limit, uint64_t& value)
-{
+bool parseNumber(std::string const& text, uint64_t limit, uint64_t& value) {
     if (text.empty() || text[0] == '-' || text[0] == '+') return false;
     errno = 0;
     char* end = nullptr;
@@ -41,37 +40,33 @@ bool parseNumber(std::string const& text, uint64_t limit, uint64_t& value)
 }
 
 bool readNumber(Configuration::CommandOptions& options, char const* name, uint64_t limit, uint64_t& value,
-                std::string& error)
-{
+                std::string& error) {
     std::string text;
     if (!options.get(text, name)) return true;
     if (parseNumber(text, limit, value)) return true;
-    error = "bad value for --" + std::string(name) + ": " + text + " (a number from 0 to " + std::to_string(limit) +
-            " expected)";
+    error = "bad value for --" + std::string(name) + ": " + text + " (a number from 0 to " +
+            std::to_string(limit) + " expected)";
     return false;
 }
 
 bool readSeconds(Configuration::CommandOptions& options, char const* name, std::chrono::milliseconds& value,
-                 std::string& error)
-{
+                 std::string& error) {
     uint64_t seconds = static_cast<uint64_t>(value.count() / 1000);
     if (!readNumber(options, name, s_most_seconds, seconds, error)) return false;
     value = std::chrono::milliseconds(seconds * 1000);
     return true;
 }
 
-bool checkToken(std::string const& token, std::string const& source, std::string& error)
-{
-    if (token.size() <= Protocol::kMaxTokenLength) return true;
-    error = source + " is longer than the " + std::to_string(Protocol::kMaxTokenLength) +
+bool checkToken(std::string const& token, std::string const& source, std::string& error) {
+    if (token.size() <= Protocol::k_max_token_length) return true;
+    error = source + " is longer than the " + std::to_string(Protocol::k_max_token_length) +
             " bytes a client can present";
     return false;
 }
 
 // Reads the first line only, and no more of it than a token can be, so
 // that a huge file or a device does not fill the memory.
-bool readTokenFile(std::string const& path, std::string& token, std::string& error)
-{
+bool readTokenFile(std::string const& path, std::string& token, std::string& error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         error = "cannot read the token file " + path;
@@ -79,8 +74,7 @@ bool readTokenFile(std::string const& path, std::string& token, std::string& err
     }
     token.clear();
     char c = 0;
-    while (token.size() <= Protocol::kMaxTokenLength + 1 && file.get(c) && c != '\n')
-        token += c;
+    while (token.size() <= Protocol::k_max_token_length + 1 && file.get(c) && c != '\n') token += c;
     if (!token.empty() && token.back() == '\r') token.pop_back();
     if (!checkToken(token, "the token in the token file " + path, error)) return false;
     if (token.empty()) {
@@ -90,23 +84,22 @@ bool readTokenFile(std::string const& path, std::string& token, std::string& err
     return true;
 }
 
-} // namespace
+}  // namespace
 
 // The option set stores an option given an empty value as switched on,
 // which would make "--token ''" the token "on"; every qxsim option with a
 // value needs a non-empty one.
-static bool checkNoEmptyValue(std::string& error)
-{
+static bool checkNoEmptyValue(std::string& error) {
     for (Options** option = serverOptionTable(); *option != nullptr; ++option) {
         if (!(*option)->isFound() || ((*option)->hasValue() && *(*option)->getValue() != '\0')) continue;
-        error = "bad value for --" + std::string((*option)->getLongName()) + ": an empty value is not allowed";
+        error =
+            "bad value for --" + std::string((*option)->getLongName()) + ": an empty value is not allowed";
         return false;
     }
     return true;
 }
 
-Options** serverOptionTable()
-{
+Options** serverOptionTable() {
     static Options* table[11] = {};
     if (table[0] != nullptr) return table;
     table[0] = new Options(s_listen, 0, Options::s_text, s_takes_value,
@@ -132,8 +125,8 @@ Options** serverOptionTable()
     return table;
 }
 
-bool readServerSettings(Configuration::CommandOptions& options, ServerSettings& settings, std::string& error)
-{
+bool readServerSettings(Configuration::CommandOptions& options, ServerSettings& settings,
+                        std::string& error) {
     if (!checkNoEmptyValue(error)) return false;
     if (!Protocol::portFromEnvironment(settings.port, error)) return false;
     settings.verbose = options.isOn(Configuration::CO_L_verbose);
@@ -146,7 +139,7 @@ bool readServerSettings(Configuration::CommandOptions& options, ServerSettings& 
     uint64_t queueLength = settings.queueLength;
     if (!readNumber(options, s_port, 65535, port, error) ||
         !readNumber(options, s_max_connections, 1024, connections, error) ||
-        !readNumber(options, s_max_program_size, Protocol::kMaxProgramSize, programSize, error) ||
+        !readNumber(options, s_max_program_size, Protocol::k_max_program_size, programSize, error) ||
         !readNumber(options, s_max_cycles, UINT64_MAX, settings.maxCycles, error) ||
         !readNumber(options, s_queue_length, 4096, queueLength, error) ||
         !readSeconds(options, s_idle_timeout, settings.idleTimeout, error) ||
@@ -168,8 +161,7 @@ bool readServerSettings(Configuration::CommandOptions& options, ServerSettings& 
 }
 
 Simulator::ProcessorConfig processorConfigOf(SDKSupport::ArchConfig const& arch,
-                                             Configuration::CommandOptions& options)
-{
+                                             Configuration::CommandOptions& options) {
     Simulator::ProcessorConfig config;
     config.totalNumberPes = arch.getNumberPolyProcessors();
     config.monoRegistersSize = arch.getMonoRegisterSize();
@@ -181,7 +173,8 @@ Simulator::ProcessorConfig processorConfigOf(SDKSupport::ArchConfig const& arch,
     config.numberThreads = arch.getNumberThreads();
     config.instructionSize = arch.getInstructionSize();
     config.instructionSet = arch.getTargetIset();
-    config.byteOrder = arch.getEndianness() == Generic::ENDIANNESS_BIG ? Qxx::ByteOrder::Big : Qxx::ByteOrder::Little;
+    config.byteOrder =
+        arch.getEndianness() == Generic::ENDIANNESS_BIG ? Qxx::ByteOrder::Big : Qxx::ByteOrder::Little;
     // The architecture configuration's own getters of these two announce
     // their deprecation on standard output, so they are read as keys.
     std::string text;
@@ -193,4 +186,4 @@ Simulator::ProcessorConfig processorConfigOf(SDKSupport::ArchConfig const& arch,
     return config;
 }
 
-} // namespace SimServer
+}  // namespace SimServer

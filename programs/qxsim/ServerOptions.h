@@ -26,6 +26,6 @@ bool readServerSettings(Configuration::CommandOptions& options, ServerSettings& 
 Simulator::ProcessorConfig processorConfigOf(SDKSupport::ArchConfig const& arch,
                                              Configuration::CommandOptions& options);
 
-} // namespace SimServer
+}  // namespace SimServer
 
 #endif

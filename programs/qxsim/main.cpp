@@ -12,15 +12,15 @@
 #include "configuration/BuildVersion.h"
 #include "configuration/CommandOptions.h"
 #include "configuration/CommonOptions.h"
+#include "qxsim/ServerOptions.h"
 #include "sdksupport/ArchConfig.h"
 #include "server/Server.h"
-#include "qxsim/ServerOptions.h"
 
+#include <unistd.h>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -36,15 +36,13 @@ char const* const s_notice =
 
 int s_stop_fd = -1;
 
-extern "C" void onStopSignal(int)
-{
+extern "C" void onStopSignal(int) {
     char const byte = 1;
     ssize_t const written = ::write(s_stop_fd, &byte, 1);
     (void)written;
 }
 
-void installSignalHandlers(int stopFd)
-{
+void installSignalHandlers(int stopFd) {
     s_stop_fd = stopFd;
     struct sigaction action {};
     action.sa_handler = onStopSignal;
@@ -54,13 +52,11 @@ void installSignalHandlers(int stopFd)
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-void printVersion()
-{
+void printVersion() {
     Configuration::printToolVersion(s_build_version, s_title, s_tool_version, s_notice);
 }
 
-int serve(SimServer::ServerSettings const& settings)
-{
+int serve(SimServer::ServerSettings const& settings) {
     SimServer::ServerLog log;
     SimServer::Server server(settings, log);
     std::string error;
@@ -75,8 +71,7 @@ int serve(SimServer::ServerSettings const& settings)
     return 0;
 }
 
-int run(int argc, char** argv)
-{
+int run(int argc, char** argv) {
     std::vector<Configuration::Options**> lists{CommandOptions::s_std_tool_command_line_args,
                                                 SimServer::serverOptionTable()};
     CommandOptions* options = CommandOptions::makeCommandOptions(argc, argv, &lists, nullptr);
@@ -95,7 +90,8 @@ int run(int argc, char** argv)
         return 0;
     }
     if (argc > 1) {
-        std::fprintf(stderr, "qxsim: unexpected argument: %s\nUse -h for a list of available options.\n", argv[1]);
+        std::fprintf(stderr, "qxsim: unexpected argument: %s\nUse -h for a list of available options.\n",
+                     argv[1]);
         return 1;
     }
     SimServer::ServerSettings settings;
@@ -112,10 +108,9 @@ int run(int argc, char** argv)
     return serve(settings);
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     try {
         return run(argc, argv);
     } catch (...) {

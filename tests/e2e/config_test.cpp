@@ -43,11 +43,21 @@ std::string const k_usage = TestSupport::k_qxrunUsage;
 std::string cardCallsOnChip(std::string const& chip) {
     return "direct new mode=1\n"
            "direct connect host=(null) instance=0\n"
-           "direct register_application chip=" + chip + "\n"
-           "direct load chip=" + chip + " path=program.qxx\n"
-           "direct run chip=" + chip + "\n"
-           "direct wait_on_terminate chip=" + chip + "\n"
-           "direct get_return_value chip=" + chip + "\n"
+           "direct register_application chip=" +
+           chip +
+           "\n"
+           "direct load chip=" +
+           chip +
+           " path=program.qxx\n"
+           "direct run chip=" +
+           chip +
+           "\n"
+           "direct wait_on_terminate chip=" +
+           chip +
+           "\n"
+           "direct get_return_value chip=" +
+           chip +
+           "\n"
            "direct delete\n";
 }
 
@@ -111,7 +121,8 @@ TEST_F(QxrunConfigurationTest, EachConfigurationSourceTakesEffectInPrecedenceOrd
 }
 
 TEST_F(QxrunConfigurationTest, UnusableConfigurationIsReportedWithoutTouchingTheCard) {
-    std::string const broken = m_directory.write("config/target_device.cfg", "# broken\nchip = 1\njust text\n");
+    std::string const broken =
+        m_directory.write("config/target_device.cfg", "# broken\nchip = 1\njust text\n");
     std::string const missing = m_directory.file("missing.cfg");
     struct Case {
         char const* name;
@@ -120,18 +131,29 @@ TEST_F(QxrunConfigurationTest, UnusableConfigurationIsReportedWithoutTouchingThe
         std::string err;
     } const cases[] = {
         {"nothing to be found", {"program.qxx"}, false, k_fatal + "\tNo system config filename found.\n"},
-        {"syntax error", {"program.qxx"}, true,
-         k_fatal + "\t'" + broken + "'\n\tSystem properties not ready: 'Syntax error at line number 3 in file: " +
-             broken + "\n\t'just text''\n"},
-        {"--useconfig file missing", {"--useconfig", missing, "program.qxx"}, true,
-         k_fatal + "\t'" + missing + "'\n\tSystem properties not ready: 'Failed to read from " + missing + "'\n"},
-        {"--useconfig directory", {"--useconfig", m_directory.path(), "program.qxx"}, true,
+        {"syntax error",
+         {"program.qxx"},
+         true,
+         k_fatal + "\t'" + broken +
+             "'\n\tSystem properties not ready: 'Syntax error at line number 3 in file: " + broken +
+             "\n\t'just text''\n"},
+        {"--useconfig file missing",
+         {"--useconfig", missing, "program.qxx"},
+         true,
+         k_fatal + "\t'" + missing + "'\n\tSystem properties not ready: 'Failed to read from " + missing +
+             "'\n"},
+        {"--useconfig directory",
+         {"--useconfig", m_directory.path(), "program.qxx"},
+         true,
          k_fatal + "\t'" + m_directory.path() + "'\n\tSystem properties not ready: 'Failed to read from " +
              m_directory.path() + "'\n"},
         // Input without end is not held in memory: it ends at the longest line.
-        {"--useconfig /dev/zero", {"--useconfig", "/dev/zero", "program.qxx"}, true,
-         k_fatal + "\t'/dev/zero'\n\tSystem properties not ready: 'Failed to read from /dev/zero: line 1 is longer "
-                   "than 4194304 bytes'\n"},
+        {"--useconfig /dev/zero",
+         {"--useconfig", "/dev/zero", "program.qxx"},
+         true,
+         k_fatal +
+             "\t'/dev/zero'\n\tSystem properties not ready: 'Failed to read from /dev/zero: line 1 is longer "
+             "than 4194304 bytes'\n"},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
@@ -146,7 +168,8 @@ TEST_F(QxrunConfigurationTest, UnusableConfigurationIsReportedWithoutTouchingThe
 
 TEST_F(QxrunConfigurationTest, OptionErrorsAreAllReportedThenTheUsage) {
     m_directory.write("config/target_device.cfg", exampleConfiguration());
-    Subprocess::Result const result = run({"program.qxx", "--output", "a", "-o", "b", "--instance", "--chip"});
+    Subprocess::Result const result =
+        run({"program.qxx", "--output", "a", "-o", "b", "--instance", "--chip"});
     ASSERT_EQ(result.error, "");
     EXPECT_EQ(result.err,
               "Error: --output/-o cannot be specified more than once\n"

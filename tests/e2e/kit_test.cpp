@@ -41,13 +41,12 @@ protected:
         m_directory.write("cfg/target_device.cfg", m_configuration);
     }
 
-    std::string program(std::string const& name, std::string const& source = std::string()) const
-    {
+    std::string program(std::string const& name, std::string const& source = std::string()) const {
         return TestSupport::assembleProgram(m_directory, name, source);
     }
 
-    Subprocess::Result qxrun(std::vector<std::string> const& arguments, Environment const& environment = {}) const
-    {
+    Subprocess::Result qxrun(std::vector<std::string> const& arguments,
+                             Environment const& environment = {}) const {
         return TestSupport::runQxrun(m_directory, m_directory.file("cfg"), arguments, environment);
     }
 
@@ -57,7 +56,8 @@ protected:
 
 TEST_F(Kit, HostLibrariesLieBesideTheFramework) {
     for (char const* variant : {"direct", "trace", "debugger"})
-        EXPECT_FALSE(readFile(std::string(QX_HOSTLIB_LIBRARY_DIR) + "/liborvald_lib_" + variant + ".so").empty())
+        EXPECT_FALSE(
+            readFile(std::string(QX_HOSTLIB_LIBRARY_DIR) + "/liborvald_lib_" + variant + ".so").empty())
             << variant;
 }
 
@@ -93,9 +93,17 @@ TEST_F(Kit, QxtraceLeavesAReadableTraceAndTheCallLog) {
 
     // The trace variant logs every call on standard error.
     std::vector<std::string> const calls = lines(result.err);
-    std::vector<std::string> const names = {"new", "connect", "register_application", "load", "set_system_param",
-                                            "set_system_param", "run", "wait_on_terminate", "get_return_value",
-                                            "set_system_param", "delete"};
+    std::vector<std::string> const names = {"new",
+                                            "connect",
+                                            "register_application",
+                                            "load",
+                                            "set_system_param",
+                                            "set_system_param",
+                                            "run",
+                                            "wait_on_terminate",
+                                            "get_return_value",
+                                            "set_system_param",
+                                            "delete"};
     ASSERT_EQ(calls.size(), names.size()) << result.err;
     for (size_t i = 0; i < names.size(); ++i)
         EXPECT_EQ(calls[i].rfind("qxapi: " + names[i] + "(", 0), 0u) << calls[i];
@@ -128,7 +136,8 @@ TEST_F(Kit, DebuggerVariantReportsDeviceEvents) {
 TEST_F(Kit, WithoutACardTheHardwarePathReportsTheMissingDevice) {
     if (DIR* devices = ::opendir("/dev")) {
         bool card = false;
-        while (dirent const* entry = ::readdir(devices)) card = card || std::string(entry->d_name).rfind("orvald", 0) == 0;
+        while (dirent const* entry = ::readdir(devices))
+            card = card || std::string(entry->d_name).rfind("orvald", 0) == 0;
         ::closedir(devices);
         if (card) GTEST_SKIP() << "this machine has an accelerator card";
     }
@@ -152,12 +161,24 @@ TEST_F(Kit, FailuresOfTheProgramReachQxrunsOutput) {
         std::string err;
         int status;
     } const cases[] = {
-        {"corrupt file", corrupt, {}, "Failed to load file " + corrupt + " on the processor 0\nReturn value = 0\n",
-         "qxsim: chip 0: cannot load: " + corrupt + ": not a qxx file (bad magic number)\n", 0},
-        {"fault", program("fault", ".code\nmain:\n li r1, 1\n li r2, 0\n div r3, r1, r2\n halt r3\n"), {},
-         "Return value = 0\n", "qxsim: chip 0: fault: division by zero at PC 0x00000010\n", 1},
-        {"cycle limit", program("endless", ".code\nmain:\n jmp main\n"), {{"QX_SIM_CYCLE_LIMIT", "5000"}},
-         "Return value = 0\n", "qxsim: chip 0: fault: cycle limit of 5000 cycles reached at PC 0x00000000\n", 1},
+        {"corrupt file",
+         corrupt,
+         {},
+         "Failed to load file " + corrupt + " on the processor 0\nReturn value = 0\n",
+         "qxsim: chip 0: cannot load: " + corrupt + ": not a qxx file (bad magic number)\n",
+         0},
+        {"fault",
+         program("fault", ".code\nmain:\n li r1, 1\n li r2, 0\n div r3, r1, r2\n halt r3\n"),
+         {},
+         "Return value = 0\n",
+         "qxsim: chip 0: fault: division by zero at PC 0x00000010\n",
+         1},
+        {"cycle limit",
+         program("endless", ".code\nmain:\n jmp main\n"),
+         {{"QX_SIM_CYCLE_LIMIT", "5000"}},
+         "Return value = 0\n",
+         "qxsim: chip 0: fault: cycle limit of 5000 cycles reached at PC 0x00000000\n",
+         1},
     };
     for (Case const& c : cases) {
         Subprocess::Result const result = qxrun({"--sim", c.path}, c.environment);

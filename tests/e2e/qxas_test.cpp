@@ -87,7 +87,9 @@ struct Expected {
 
 class QxasTest : public ::testing::Test {
 protected:
-    void SetUp() override { m_directory.write("config/target_device.cfg", TestSupport::k_systemConfiguration); }
+    void SetUp() override {
+        m_directory.write("config/target_device.cfg", TestSupport::k_systemConfiguration);
+    }
 
     Subprocess::Result qxas(std::vector<std::string> const& arguments) const {
         Subprocess::Result result = Subprocess(QXAS_PATH)
@@ -164,7 +166,8 @@ protected:
     // A program of that many instructions, assembled into the relative name.
     void writeLongProgram(std::string const& relative, int instructions) const {
         std::string source = ".code\nmain:\n";
-        for (int index = 0; index < instructions; ++index) source += "        li r1, " + std::to_string(index) + "\n";
+        for (int index = 0; index < instructions; ++index)
+            source += "        li r1, " + std::to_string(index) + "\n";
         source += "        halt r1\n";
         m_directory.write("long.qxs", source);
         expect({"long.qxs", "-o", relative}, {"", "", 0});
@@ -250,13 +253,13 @@ TEST_F(QxasTest, VerboseNamesTheTargetAndTheProgramWritten) {
 }
 
 TEST_F(QxasTest, ReportsEverySourceErrorAndKeepsTheOldOutput) {
-    m_directory.write("bad.qxs", ".code\nmain:   li r1, 1\n        frob r1\n        add r1, r2\n        halt r1\n");
+    m_directory.write("bad.qxs",
+                      ".code\nmain:   li r1, 1\n        frob r1\n        add r1, r2\n        halt r1\n");
     m_directory.write("bad.qxx", "old");
-    expect({"bad.qxs"},
-           {"",
-            "bad.qxs:3: unknown instruction 'frob'\n"
-            "bad.qxs:4: 'add' takes 3 operands (rd, ra, rb), not 2\n",
-            2});
+    expect({"bad.qxs"}, {"",
+                         "bad.qxs:3: unknown instruction 'frob'\n"
+                         "bad.qxs:4: 'add' takes 3 operands (rd, ra, rb), not 2\n",
+                         2});
     EXPECT_EQ("old", m_directory.read("bad.qxx"));
     EXPECT_EQ((std::vector<std::string>{"bad.qxs", "bad.qxx", "config"}), entries());
 }
@@ -278,13 +281,12 @@ TEST_F(QxasTest, MacroFilesComeBeforeTheSourcesInTheirOrder) {
     EXPECT_NE(m_directory.read("prog.qxx"), m_directory.read("other.qxx"));
     // Errors name the file they are in, the macro file's and the source's alike.
     m_directory.write("broken.qxs", ".macro\n.endm\n");
-    expect({"-m", "broken.qxs", "prog.qxs"},
-           {"",
-            "broken.qxs:1: .macro needs a name\n"
-            "broken.qxs:2: .endm without .macro\n"
-            "prog.qxs:2: unknown instruction 'leave42'\n"
-            "prog.qxs: no instructions: the code section is empty\n",
-            2});
+    expect({"-m", "broken.qxs", "prog.qxs"}, {"",
+                                              "broken.qxs:1: .macro needs a name\n"
+                                              "broken.qxs:2: .endm without .macro\n"
+                                              "prog.qxs:2: unknown instruction 'leave42'\n"
+                                              "prog.qxs: no instructions: the code section is empty\n",
+                                              2});
 }
 
 TEST_F(QxasTest, InfoDescribesInstructions) {
@@ -343,7 +345,8 @@ TEST_F(QxasTest, RefusesBadUsageWithStatusOne) {
         {"no input", {}, {"qxas: No input files found.\n", "", 1}},
         {"unknown option",
          {"--frob", "prog.qxs"},
-         {"qxas: Invalid command option found: --frob. Exiting. \nUse -h for a list of available options.\n", "", 1}},
+         {"qxas: Invalid command option found: --frob. Exiting. \nUse -h for a list of available options.\n",
+          "", 1}},
         {"output without value", {"prog.qxs", "-o"}, {k_usage, "Error: --output/-o expected a value\n", 1}},
         {"sources and info",
          {"prog.qxs", "-i", "add"},
@@ -354,7 +357,9 @@ TEST_F(QxasTest, RefusesBadUsageWithStatusOne) {
         {"output over a source",
          {"prog.qxs", "-o", "./prog.qxs"},
          {"", "qxas: the output file ./prog.qxs is also an input file\n", 1}},
-        {"default output over the source", {"prog.qxx"}, {"", "qxas: the output file prog.qxx is also an input file\n", 1}},
+        {"default output over the source",
+         {"prog.qxx"},
+         {"", "qxas: the output file prog.qxx is also an input file\n", 1}},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
@@ -381,7 +386,9 @@ TEST_F(QxasTest, FilesThatCannotBeReadOrWrittenGiveStatusThreeAndLeaveNoFile) {
          {"prog.qxs", "-o", "none/out.qxx"},
          "qxas: cannot write none/out.qxx: No such file or directory\n"},
         {"dump of a source", {"-d", "prog.qxs"}, "qxas: prog.qxs: not a qxx file (bad magic number)\n"},
-        {"dump of a missing file", {"-d", "missing.qxx"}, "qxas: missing.qxx: cannot open: No such file or directory\n"},
+        {"dump of a missing file",
+         {"-d", "missing.qxx"},
+         "qxas: missing.qxx: cannot open: No such file or directory\n"},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
@@ -415,7 +422,10 @@ TEST_F(QxasTest, OutputThatIsNoRegularFileIsWrittenThroughAndLinksAreFollowed) {
     } const cases[] = {
         {"link", {"prog.qxs", "-o", "link.qxx"}, program, "real/old.qxx"},
         {"dump through a link", {"-d", "expected.qxx", "-o", "link.qxx"}, text, "real/old.qxx"},
-        {"link to a link, relative to its directory", {"prog.qxs", "-o", "chain.qxx"}, program, "real/old.qxx"},
+        {"link to a link, relative to its directory",
+         {"prog.qxs", "-o", "chain.qxx"},
+         program,
+         "real/old.qxx"},
         {"link to a new file", {"prog.qxs", "-o", "dangling.qxx"}, program, "real/new.qxx"},
         {"FIFO", {"prog.qxs", "-o", "fifo"}, program, ""},
         {"dump to a FIFO", {"-d", "expected.qxx", "-o", "fifo"}, text, ""},
@@ -447,8 +457,8 @@ TEST_F(QxasTest, OutputThatIsNoRegularFileIsWrittenThroughAndLinksAreFollowed) {
     for (char const* link : {"link.qxx", "chain.qxx", "links/relative.qxx", "dangling.qxx"}) {
         EXPECT_EQ(S_IFLNK, typeOf(m_directory.file(link))) << link;
     }
-    std::vector<std::string> names = {"chain.qxx", "config", "dangling.qxx", "expected.qxx", "fifo", "link.qxx",
-                                      "links", "prog.qxs", "real"};
+    std::vector<std::string> names = {"chain.qxx", "config", "dangling.qxx", "expected.qxx", "fifo",
+                                      "link.qxx",  "links",  "prog.qxs",     "real"};
     if (!device.empty() && device != "/dev/null") names.push_back("zz-null");
     EXPECT_EQ(names, entries());
     EXPECT_EQ((std::vector<std::string>{"new.qxx", "old.qxx"}), entries("real"));
@@ -475,7 +485,7 @@ TEST_F(QxasTest, EmptyFileNamesAreUsageErrors) {
 
 TEST_F(QxasTest, InputsThatNeverEndAreRefused) {
     m_directory.write("prog.qxs", k_program);
-    std::string const tooLarge = "more than " + std::to_string(Assembler::kMaxSourceSize) + " bytes\n";
+    std::string const tooLarge = "more than " + std::to_string(Assembler::k_max_source_size) + " bytes\n";
     struct Case {
         std::vector<std::string> arguments;
         std::string err;
@@ -496,14 +506,14 @@ TEST_F(QxasTest, InputsThatNeverEndAreRefused) {
 TEST_F(QxasTest, AFileSizeLimitFailsTheRunAndLeavesNoFile) {
     writeLongProgram("long.qxx", 10000);
     m_directory.write("out.qxx", "old");
-    Subprocess::Result const result = Subprocess("/bin/sh")
-                                          .args({"-c", "ulimit -f 8 && exec \"$0\" \"$@\"", QXAS_PATH, "-d",
-                                                 "long.qxx", "-o", "out.qxx"})
-                                          .env("HOME", m_directory.path())
-                                          .env("QXPATH", m_directory.file("config"))
-                                          .workingDirectory(m_directory.path())
-                                          .timeout(60s)
-                                          .run();
+    Subprocess::Result const result =
+        Subprocess("/bin/sh")
+            .args({"-c", "ulimit -f 8 && exec \"$0\" \"$@\"", QXAS_PATH, "-d", "long.qxx", "-o", "out.qxx"})
+            .env("HOME", m_directory.path())
+            .env("QXPATH", m_directory.file("config"))
+            .workingDirectory(m_directory.path())
+            .timeout(60s)
+            .run();
     EXPECT_EQ("", result.out);
     EXPECT_EQ("qxas: cannot write out.qxx: File too large\n", result.err);
     EXPECT_EQ(3, result.exit_status);
@@ -575,11 +585,14 @@ TEST_F(QxasTest, RefusesANodeThatIsNotTev) {
         {"instruction size",
          {"--useconfig", "wide/target_device.cfg", "prog.qxs"},
          {"", "qxas: the default node's instruction size is 16 bytes; tev instructions are 8 bytes\n", 1}},
-        {"help for another instruction set", {"--useconfig", "osra/target_device.cfg", "-h"}, {k_usage, "", 0}},
+        {"help for another instruction set",
+         {"--useconfig", "osra/target_device.cfg", "-h"},
+         {k_usage, "", 0}},
         {"no system model",
          {"--useconfig", "broken/target_device.cfg", "prog.qxs"},
          {"",
-          "ERROR: InvalidSystemConfigurationException: Failed to find one or more required system properties.\n"
+          "ERROR: InvalidSystemConfigurationException: Failed to find one or more required system "
+          "properties.\n"
           "Could not find 'system.chips'\n",
           255}},
     };

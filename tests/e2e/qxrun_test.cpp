@@ -58,7 +58,8 @@ struct CardCalls {
 
     Calls happy() const {
         Calls calls{newCall(), connect(), registration(), load()};
-        if (!trace_file.empty()) calls.insert(calls.end(), {trace("enable"), trace("qxtracefile=" + trace_file)});
+        if (!trace_file.empty())
+            calls.insert(calls.end(), {trace("enable"), trace("qxtracefile=" + trace_file)});
         calls.insert(calls.end(), {run(), wait(), returnValue()});
         if (!trace_file.empty()) calls.push_back(trace("disable"));
         calls.push_back(deletion());
@@ -98,7 +99,8 @@ protected:
     Calls calls() const {
         Calls lines;
         std::string const log = m_directory.read("calls.log");
-        for (std::string::size_type start = 0, end; (end = log.find('\n', start)) != std::string::npos; start = end + 1)
+        for (std::string::size_type start = 0, end; (end = log.find('\n', start)) != std::string::npos;
+             start = end + 1)
             lines.push_back(log.substr(start, end - start));
         return lines;
     }
@@ -129,7 +131,9 @@ protected:
     TemporaryDirectory m_directory;
 };
 
-std::string hostlib(std::string const& subdirectory) { return std::string(QX_TEST_HOSTLIB_DIR) + "/" + subdirectory; }
+std::string hostlib(std::string const& subdirectory) {
+    return std::string(QX_TEST_HOSTLIB_DIR) + "/" + subdirectory;
+}
 
 TEST_F(QxrunTest, RunsTheCardSequenceAndReportsEveryFailure) {
     CardCalls const plain;
@@ -147,7 +151,12 @@ TEST_F(QxrunTest, RunsTheCardSequenceAndReportsEveryFailure) {
     checkAll({
         {"no failure", path, {}, "Return value = 0\n", 1, plain.happy()},
         {"return value", path, {{"QXTEST_RETURN_VALUE", "42"}}, "Return value = 42\n", 1, plain.happy()},
-        {"negative return value", path, {{"QXTEST_RETURN_VALUE", "-7"}}, "Return value = -7\n", 1, plain.happy()},
+        {"negative return value",
+         path,
+         {{"QXTEST_RETURN_VALUE", "-7"}},
+         "Return value = -7\n",
+         1,
+         plain.happy()},
         {"handle not created",
          path,
          {{"QXTEST_NEW_NULL", "1"}},
@@ -180,14 +189,15 @@ TEST_F(QxrunTest, RunsTheCardSequenceAndReportsEveryFailure) {
          {{"QXTEST_FAIL", "load"}},
          "Failed to load file program.qxx on the processor 0\nReturn value = 0\n",
          0,
-         {plain.newCall(), plain.connect(), plain.registration(), plain.load(), plain.returnValue(), plain.deletion()}},
+         {plain.newCall(), plain.connect(), plain.registration(), plain.load(), plain.returnValue(),
+          plain.deletion()}},
         {"run fails",
          path,
          {{"QXTEST_FAIL", "run"}, {"QXTEST_RETURN_VALUE", "12"}},
          "Failed to run an application on processor 0\nReturn value = 12\n",
          0,
-         {plain.newCall(), plain.connect(), plain.registration(), plain.load(), plain.run(), plain.returnValue(),
-          plain.deletion()}},
+         {plain.newCall(), plain.connect(), plain.registration(), plain.load(), plain.run(),
+          plain.returnValue(), plain.deletion()}},
         {"trace", withTrace, {}, "Return value = 0\n", 1, traced.happy()},
         {"trace enable fails",
          withTrace,
@@ -195,14 +205,16 @@ TEST_F(QxrunTest, RunsTheCardSequenceAndReportsEveryFailure) {
          "Failed to enable qxtrace on processor 0\nReturn value = 0\n",
          0,
          {traced.newCall(), traced.connect(), traced.registration(), traced.load(), traced.trace("enable"),
-          traced.trace("qxtracefile=trace.out"), traced.returnValue(), traced.trace("disable"), traced.deletion()}},
+          traced.trace("qxtracefile=trace.out"), traced.returnValue(), traced.trace("disable"),
+          traced.deletion()}},
         {"trace file name refused",
          withTrace,
          {{"QXTEST_FAIL", "set_system_param:qxtracefile"}},
          "Failed to pass qxtrace filename to processor 0\nReturn value = 0\n",
          0,
          {traced.newCall(), traced.connect(), traced.registration(), traced.load(), traced.trace("enable"),
-          traced.trace("qxtracefile=trace.out"), traced.returnValue(), traced.trace("disable"), traced.deletion()}},
+          traced.trace("qxtracefile=trace.out"), traced.returnValue(), traced.trace("disable"),
+          traced.deletion()}},
         {"trace disable fails",
          withTrace,
          {{"QXTEST_FAIL", "set_system_param:disable"}},
@@ -214,8 +226,9 @@ TEST_F(QxrunTest, RunsTheCardSequenceAndReportsEveryFailure) {
          connectFails,
          "Error: cannot connect to instance 0 on host PCI\n       no card found\nReturn value = 3\n",
          0,
-         {traced.newCall(), traced.connect(), traced.errorString(5), traced.registration(), traced.trace("enable"),
-          traced.trace("qxtracefile=trace.out"), traced.returnValue(), traced.trace("disable"), traced.deletion()}},
+         {traced.newCall(), traced.connect(), traced.errorString(5), traced.registration(),
+          traced.trace("enable"), traced.trace("qxtracefile=trace.out"), traced.returnValue(),
+          traced.trace("disable"), traced.deletion()}},
     });
 }
 
@@ -235,7 +248,12 @@ TEST_F(QxrunTest, SelectsSimulatorOrHardwareChipAndInstance) {
     checkAll({
         {"--sim", {"--sim", "program.qxx"}, {}, "Return value = 0\n", 1, sim.happy()},
         {"-s", {"-s", "program.qxx"}, {}, "Return value = 0\n", 1, sim.happy()},
-        {"--host", {"--host", "simbox", "-i", "7", "program.qxx"}, {}, "Return value = 0\n", 1, simbox.happy()},
+        {"--host",
+         {"--host", "simbox", "-i", "7", "program.qxx"},
+         {},
+         "Return value = 0\n",
+         1,
+         simbox.happy()},
         {"--host with --sim",
          {"--sim", "--host", "simbox", "--instance", "7", "program.qxx"},
          {},
@@ -248,21 +266,24 @@ TEST_F(QxrunTest, SelectsSimulatorOrHardwareChipAndInstance) {
          "Error: cannot connect to instance 0 on host localhost\n       test host library error 1\n"
          "Return value = 0\n",
          0,
-         {sim.newCall(), sim.connect(), sim.errorString(1), sim.registration(), sim.returnValue(), sim.deletion()}},
+         {sim.newCall(), sim.connect(), sim.errorString(1), sim.registration(), sim.returnValue(),
+          sim.deletion()}},
         {"--host connect fails",
          {"--host", "simbox", "-i", "7", "program.qxx"},
          {{"QXTEST_FAIL", "connect"}},
-         "Error: cannot connect to instance 7 on host simbox\n       test host library error 1\nReturn value = 0\n",
+         "Error: cannot connect to instance 7 on host simbox\n       test host library error 1\nReturn value "
+         "= 0\n",
          0,
-         {simbox.newCall(), simbox.connect(), simbox.errorString(1), simbox.registration(), simbox.returnValue(),
-          simbox.deletion()}},
+         {simbox.newCall(), simbox.connect(), simbox.errorString(1), simbox.registration(),
+          simbox.returnValue(), simbox.deletion()}},
         {"instance printed signed",
          {"-i", "0xffffffff", "program.qxx"},
          {{"QXTEST_FAIL", "connect"}},
-         "Error: cannot connect to instance -1 on host PCI\n       test host library error 1\nReturn value = 0\n",
+         "Error: cannot connect to instance -1 on host PCI\n       test host library error 1\nReturn value = "
+         "0\n",
          0,
-         {pciMinusOne.newCall(), pciMinusOne.connect(), pciMinusOne.errorString(1), pciMinusOne.registration(),
-          pciMinusOne.returnValue(), pciMinusOne.deletion()}},
+         {pciMinusOne.newCall(), pciMinusOne.connect(), pciMinusOne.errorString(1),
+          pciMinusOne.registration(), pciMinusOne.returnValue(), pciMinusOne.deletion()}},
         {"chip printed unsigned",
          {"-c", "4294967295", "program.qxx"},
          {{"QXTEST_FAIL", "register_application"}},
@@ -270,10 +291,30 @@ TEST_F(QxrunTest, SelectsSimulatorOrHardwareChipAndInstance) {
          0,
          {highChip.newCall(), highChip.connect(), highChip.registration(), highChip.returnValue(),
           highChip.deletion()}},
-        {"chip 0x10", {"-c", "0x10", "program.qxx"}, {}, "Return value = 0\n", 1, with("(null)", "0", "16").happy()},
-        {"chip 10", {"--chip", "10", "program.qxx"}, {}, "Return value = 0\n", 1, with("(null)", "0", "10").happy()},
-        {"chip abc", {"--chip", "abc", "program.qxx"}, {}, "Return value = 0\n", 1, with("(null)", "0", "0").happy()},
-        {"chip x1", {"-c", "x1", "program.qxx"}, {}, "Return value = 0\n", 1, with("(null)", "0", "0").happy()},
+        {"chip 0x10",
+         {"-c", "0x10", "program.qxx"},
+         {},
+         "Return value = 0\n",
+         1,
+         with("(null)", "0", "16").happy()},
+        {"chip 10",
+         {"--chip", "10", "program.qxx"},
+         {},
+         "Return value = 0\n",
+         1,
+         with("(null)", "0", "10").happy()},
+        {"chip abc",
+         {"--chip", "abc", "program.qxx"},
+         {},
+         "Return value = 0\n",
+         1,
+         with("(null)", "0", "0").happy()},
+        {"chip x1",
+         {"-c", "x1", "program.qxx"},
+         {},
+         "Return value = 0\n",
+         1,
+         with("(null)", "0", "0").happy()},
         {"instance 0x10",
          {"-i", "0x10", "program.qxx"},
          {},
@@ -295,7 +336,8 @@ TEST_F(QxrunTest, SelectsSimulatorOrHardwareChipAndInstance) {
         {"verbose",
          {"-v", "program.qxx"},
          {},
-         "Using local machine\nRead register map for VORN: 0\nEvent type = programloadedevent\nReturn value = 0\n",
+         "Using local machine\nRead register map for VORN: 0\nEvent type = programloadedevent\nReturn value "
+         "= 0\n",
          1,
          CardCalls().happy()},
     });
@@ -354,7 +396,8 @@ TEST_F(QxrunTest, ChoosesTheHostLibraryByModeAndEnvironment) {
 }
 
 TEST_F(QxrunTest, ChecksItsArgumentsAndAnswersHelpAndVersion) {
-    std::string const onlyOne = "Only one unoptioned parameter is supported: full path to the qxx executable.\n";
+    std::string const onlyOne =
+        "Only one unoptioned parameter is supported: full path to the qxx executable.\n";
     std::string const missing = "Missing argument: full path to the qxx executable.\n";
     checkAll({
         {"no argument", {}, {}, missing, 0, {}},

@@ -5,14 +5,14 @@
 // client's wait with an error instead of a hang.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <chrono>
 #include <csignal>
-#include <fcntl.h>
 #include <cstring>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 #include "assembler/Assembler.h"
@@ -41,18 +41,20 @@ char const* const k_usage =
     "--verbose           (-v)           Switch on verbose display\n"
     "--version           (-V)           Display version string\n"
     "--listen                 <string>   Address to listen on, default: 127.0.0.1 (this machine only)\n"
-    "--port              (-p) <integer>  Port to listen on, 0 for any free port, default: QXSIM_PORT or 7411\n"
-    "--max-connections        <integer>  Most clients served at once, each with its own processor, default: 8\n"
+    "--port              (-p) <integer>  Port to listen on, 0 for any free port, default: QXSIM_PORT or "
+    "7411\n"
+    "--max-connections        <integer>  Most clients served at once, each with its own processor, default: "
+    "8\n"
     "--max-program-size       <integer>  Largest program accepted, in bytes, default: 16777216\n"
     "--max-cycles             <integer>  Cycles after which a run faults, 0 for no limit, default: 0\n"
     "--token                  <string>   Token every client must present, default: none\n"
     "--token-file             <string>   File whose first line is the token clients must present\n"
-    "--idle-timeout           <integer>  Seconds a connection may stay idle between runs, 0 for no limit, default: 60\n"
+    "--idle-timeout           <integer>  Seconds a connection may stay idle between runs, 0 for no limit, "
+    "default: 60\n"
     "--queue-length           <integer>  Most clients waiting for a free connection, default: 64\n"
     "--queue-timeout          <integer>  Seconds a client waits for a free connection at most, default: 60\n";
 
-std::vector<uint8_t> endlessProgram()
-{
+std::vector<uint8_t> endlessProgram() {
     Qxx::QxxImage image;
     std::vector<std::string> errors;
     EXPECT_TRUE(Assembler::assemble({{"endless.qxs", "loop: addi r1, r1, 1\n jmp loop\n"}},
@@ -67,8 +69,7 @@ class QxsimTest : public ::testing::Test {
 protected:
     QxsimTest() { m_directory.write("target_device.cfg", TestSupport::k_systemConfiguration); }
 
-    Subprocess qxsim() const
-    {
+    Subprocess qxsim() const {
         return Subprocess(QXSIM_PATH)
             .argv0("qxsim")
             .env("HOME", m_directory.path())
@@ -80,8 +81,7 @@ protected:
     TemporaryDirectory m_directory;
 };
 
-TEST_F(QxsimTest, HelpVersionAndOptionErrors)
-{
+TEST_F(QxsimTest, HelpVersionAndOptionErrors) {
     m_directory.write("long-token.txt", std::string(4097, 't') + "\n");
     struct Case {
         char const* name;
@@ -93,25 +93,69 @@ TEST_F(QxsimTest, HelpVersionAndOptionErrors)
     } const cases[] = {
         {"help", {"--help"}, k_usage, "", 0},
         {"help wins over a bad port", {"-h", "--port", "70000"}, k_usage, "", 0},
-        {"port out of range", {"--port", "70000"}, "", "qxsim: bad value for --port: 70000 (a number from 0 to 65535 expected)\n", 1},
-        {"no connections", {"--max-connections", "0"}, "", "qxsim: bad value for --max-connections: 0 (at least 1 expected)\n", 1},
-        {"program limit above the protocol's", {"--max-program-size", "16777217"}, "",
-         "qxsim: bad value for --max-program-size: 16777217 (a number from 0 to 16777216 expected)\n", 1},
-        {"missing token file", {"--token-file", "none.txt"}, "", "qxsim: cannot read the token file none.txt\n", 1},
-        {"stray argument", {"program.qxx"}, "",
-         "qxsim: unexpected argument: program.qxx\nUse -h for a list of available options.\n", 1},
-        {"empty token", {"--token", ""}, "", "qxsim: bad value for --token: an empty value is not allowed\n", 1},
-        {"empty listen address", {"--listen", ""}, "",
-         "qxsim: bad value for --listen: an empty value is not allowed\n", 1},
-        {"token longer than a hello carries", {"--token", std::string(4097, 't')}, "",
-         "qxsim: the token of --token is longer than the 4096 bytes a client can present\n", 1},
-        {"token file longer than a hello carries", {"--token-file", "long-token.txt"}, "",
-         "qxsim: the token in the token file long-token.txt is longer than the 4096 bytes a client can present\n", 1},
-        {"idle timeout above a day", {"--idle-timeout", "86401"}, "",
-         "qxsim: bad value for --idle-timeout: 86401 (a number from 0 to 86400 expected)\n", 1},
-        {"port variable out of range", {}, "", "qxsim: QXSIM_PORT=99999 is not a port number (1 to 65535)\n", 1,
+        {"port out of range",
+         {"--port", "70000"},
+         "",
+         "qxsim: bad value for --port: 70000 (a number from 0 to 65535 expected)\n",
+         1},
+        {"no connections",
+         {"--max-connections", "0"},
+         "",
+         "qxsim: bad value for --max-connections: 0 (at least 1 expected)\n",
+         1},
+        {"program limit above the protocol's",
+         {"--max-program-size", "16777217"},
+         "",
+         "qxsim: bad value for --max-program-size: 16777217 (a number from 0 to 16777216 expected)\n",
+         1},
+        {"missing token file",
+         {"--token-file", "none.txt"},
+         "",
+         "qxsim: cannot read the token file none.txt\n",
+         1},
+        {"stray argument",
+         {"program.qxx"},
+         "",
+         "qxsim: unexpected argument: program.qxx\nUse -h for a list of available options.\n",
+         1},
+        {"empty token",
+         {"--token", ""},
+         "",
+         "qxsim: bad value for --token: an empty value is not allowed\n",
+         1},
+        {"empty listen address",
+         {"--listen", ""},
+         "",
+         "qxsim: bad value for --listen: an empty value is not allowed\n",
+         1},
+        {"token longer than a hello carries",
+         {"--token", std::string(4097, 't')},
+         "",
+         "qxsim: the token of --token is longer than the 4096 bytes a client can present\n",
+         1},
+        {"token file longer than a hello carries",
+         {"--token-file", "long-token.txt"},
+         "",
+         "qxsim: the token in the token file long-token.txt is longer than the 4096 bytes a client can "
+         "present\n",
+         1},
+        {"idle timeout above a day",
+         {"--idle-timeout", "86401"},
+         "",
+         "qxsim: bad value for --idle-timeout: 86401 (a number from 0 to 86400 expected)\n",
+         1},
+        {"port variable out of range",
+         {},
+         "",
+         "qxsim: QXSIM_PORT=99999 is not a port number (1 to 65535)\n",
+         1,
          "99999"},
-        {"port variable not a number", {}, "", "qxsim: QXSIM_PORT=abc is not a port number (1 to 65535)\n", 1, "abc"},
+        {"port variable not a number",
+         {},
+         "",
+         "qxsim: QXSIM_PORT=abc is not a port number (1 to 65535)\n",
+         1,
+         "abc"},
     };
     for (Case const& c : cases) {
         Subprocess process = qxsim().args(c.args);
@@ -123,8 +167,7 @@ TEST_F(QxsimTest, HelpVersionAndOptionErrors)
     }
 }
 
-TEST_F(QxsimTest, VersionPrintsTheBanner)
-{
+TEST_F(QxsimTest, VersionPrintsTheBanner) {
     Subprocess::Result const result = qxsim().arg("--version").run();
     EXPECT_EQ(result.exit_status, 0);
     EXPECT_NE(result.out.find("\nTool:          qxsim Orvalis simulator server\nDistribution:  2.24\n"),
@@ -134,17 +177,17 @@ TEST_F(QxsimTest, VersionPrintsTheBanner)
     EXPECT_EQ(result.err, "");
 }
 
-TEST_F(QxsimTest, SigtermMidRunEndsCleanlyAndTheWaitFails)
-{
+TEST_F(QxsimTest, SigtermMidRunEndsCleanlyAndTheWaitFails) {
     BackgroundServer server(QXSIM_PATH, m_directory.path());
     ASSERT_NE(server.port(), 0) << server.firstLine();
     Protocol::SimClient client;
-    ASSERT_EQ(client.connect("127.0.0.1", server.port(), ""), Protocol::kOk) << client.lastError();
+    ASSERT_EQ(client.connect("127.0.0.1", server.port(), ""), Protocol::k_ok) << client.lastError();
     uint32_t handle = 0;
-    ASSERT_EQ(client.loadImage("endless.qxx", endlessProgram(), handle), Protocol::kOk) << client.lastError();
-    ASSERT_EQ(client.run(), Protocol::kOk);
+    ASSERT_EQ(client.loadImage("endless.qxx", endlessProgram(), handle), Protocol::k_ok)
+        << client.lastError();
+    ASSERT_EQ(client.run(), Protocol::k_ok);
     server.signal(SIGTERM);
-    EXPECT_EQ(client.waitOnTerminate(), Protocol::kErrShutdown);
+    EXPECT_EQ(client.waitOnTerminate(), Protocol::k_err_shutdown);
     EXPECT_EQ(client.lastError(), "the simulator server is shutting down");
     EXPECT_EQ(server.waitForExit(20s), 0);
     std::string const log = m_directory.read("qxsim.log");
@@ -154,21 +197,20 @@ TEST_F(QxsimTest, SigtermMidRunEndsCleanlyAndTheWaitFails)
     EXPECT_NE(log.find(" qxsim: stopped\n"), std::string::npos) << log;
 }
 
-TEST_F(QxsimTest, KilledServerMidRunMakesTheWaitFail)
-{
+TEST_F(QxsimTest, KilledServerMidRunMakesTheWaitFail) {
     BackgroundServer server(QXSIM_PATH, m_directory.path());
     ASSERT_NE(server.port(), 0) << server.firstLine();
     Protocol::SimClient client;
-    ASSERT_EQ(client.connect("127.0.0.1", server.port(), ""), Protocol::kOk) << client.lastError();
+    ASSERT_EQ(client.connect("127.0.0.1", server.port(), ""), Protocol::k_ok) << client.lastError();
     client.setReadTimeout(3s);
     uint32_t handle = 0;
-    ASSERT_EQ(client.loadImage("endless.qxx", endlessProgram(), handle), Protocol::kOk);
-    ASSERT_EQ(client.run(), Protocol::kOk);
+    ASSERT_EQ(client.loadImage("endless.qxx", endlessProgram(), handle), Protocol::k_ok);
+    ASSERT_EQ(client.run(), Protocol::k_ok);
     server.signal(SIGKILL);
-    EXPECT_EQ(client.waitOnTerminate(), Protocol::kErrConnectionLost);
+    EXPECT_EQ(client.waitOnTerminate(), Protocol::k_err_connection_lost);
     EXPECT_EQ(client.lastError(), "the simulator server closed the connection");
     int32_t value = 0;
-    EXPECT_EQ(client.returnValue(value), Protocol::kErrConnectionLost);
+    EXPECT_EQ(client.returnValue(value), Protocol::k_err_connection_lost);
 }
 
-} // namespace
+}  // namespace

@@ -31,24 +31,22 @@ namespace {
 // The server and qxrun read the same copy of examples/target_device.cfg.
 class Remote : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        m_directory.write("target_device.cfg", readFile(std::string(QX_KIT_EXAMPLES_DIR) + "/target_device.cfg"));
+    void SetUp() override {
+        m_directory.write("target_device.cfg",
+                          readFile(std::string(QX_KIT_EXAMPLES_DIR) + "/target_device.cfg"));
     }
 
-    std::string program(std::string const& name, std::string const& source = std::string()) const
-    {
+    std::string program(std::string const& name, std::string const& source = std::string()) const {
         return TestSupport::assembleProgram(m_directory, name, source);
     }
 
-    Subprocess::Result qxrun(std::vector<std::string> const& arguments, Environment const& environment = {}) const
-    {
+    Subprocess::Result qxrun(std::vector<std::string> const& arguments,
+                             Environment const& environment = {}) const {
         return TestSupport::runQxrun(m_directory, m_directory.path(), arguments, environment);
     }
 
     Subprocess::Result remote(BackgroundServer const& server, std::vector<std::string> arguments,
-                              Environment environment = {}) const
-    {
+                              Environment environment = {}) const {
         arguments.insert(arguments.begin(), {"--host", "127.0.0.1"});
         environment.insert(environment.begin(), {"QXSIM_PORT", std::to_string(server.port())});
         return qxrun(arguments, environment);
@@ -57,8 +55,7 @@ protected:
     TemporaryDirectory m_directory;
 };
 
-TEST_F(Remote, SamplesPrintTheSameAsTheEmbeddedSimulator)
-{
+TEST_F(Remote, SamplesPrintTheSameAsTheEmbeddedSimulator) {
     BackgroundServer server(QXSIM_PATH, m_directory.path());
     ASSERT_NE(server.port(), 0) << server.firstLine();
     for (TestSupport::ExampleResult const& c : TestSupport::k_exampleResults) {
@@ -72,8 +69,7 @@ TEST_F(Remote, SamplesPrintTheSameAsTheEmbeddedSimulator)
     }
 }
 
-TEST_F(Remote, TraceFileHasTheSameLinesAsTheEmbeddedSimulator)
-{
+TEST_F(Remote, TraceFileHasTheSameLinesAsTheEmbeddedSimulator) {
     BackgroundServer server(QXSIM_PATH, m_directory.path());
     ASSERT_NE(server.port(), 0) << server.firstLine();
     std::string const path = program("loop");
@@ -88,8 +84,7 @@ TEST_F(Remote, TraceFileHasTheSameLinesAsTheEmbeddedSimulator)
 
 // Eight clients at once, each running its share of programs one after
 // the other; every run must get its own program's value.
-TEST_F(Remote, ParallelClientsEachGetTheirOwnValues)
-{
+TEST_F(Remote, ParallelClientsEachGetTheirOwnValues) {
     BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--max-connections", "16"});
     ASSERT_NE(server.port(), 0) << server.firstLine();
     std::vector<std::pair<std::string, std::string>> const programs = {
@@ -106,16 +101,15 @@ TEST_F(Remote, ParallelClientsEachGetTheirOwnValues)
                 auto const& [path, out] = programs[size_t(client + run) % programs.size()];
                 Subprocess::Result const result = remote(server, {path});
                 if (result.out != out || result.exit_status != 1)
-                    return "client " + std::to_string(client) + " run " + std::to_string(run) + ": " + result.out +
-                           result.err;
+                    return "client " + std::to_string(client) + " run " + std::to_string(run) + ": " +
+                           result.out + result.err;
             }
             return std::string();
         }));
     for (auto& result : results) EXPECT_EQ(result.get(), "");
 }
 
-TEST_F(Remote, KilledServerEndsTheWaitAndTheReturnValueIsPrinted)
-{
+TEST_F(Remote, KilledServerEndsTheWaitAndTheReturnValueIsPrinted) {
     BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--verbose"});
     ASSERT_NE(server.port(), 0) << server.firstLine();
     std::string const endless = program("endless", "loop: addi r1, r1, 1\n jmp loop\n");
@@ -126,12 +120,12 @@ TEST_F(Remote, KilledServerEndsTheWaitAndTheReturnValueIsPrinted)
     EXPECT_FALSE(result.timed_out);
     EXPECT_EQ(result.out, "Return value = 0\n");
     EXPECT_EQ(result.err, "qxsim: chip 0: fault: lost the simulator server at 127.0.0.1:" +
-                              std::to_string(server.port()) + ": the simulator server closed the connection\n");
+                              std::to_string(server.port()) +
+                              ": the simulator server closed the connection\n");
     EXPECT_EQ(result.exit_status, 1);
 }
 
-TEST_F(Remote, UnreachableOrRefusingServersGiveTheConnectError)
-{
+TEST_F(Remote, UnreachableOrRefusingServersGiveTheConnectError) {
     BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--token", "secret"});
     ASSERT_NE(server.port(), 0) << server.firstLine();
     std::string const path = program("constant");
@@ -143,19 +137,25 @@ TEST_F(Remote, UnreachableOrRefusingServersGiveTheConnectError)
     } const cases[] = {
         {"wrong token", {{"QXSIM_TOKEN", "guess"}}, at + " refused: the token was refused"},
         {"no token", {}, at + " refused: the token was refused"},
-        {"nobody listening", {{"QXSIM_TOKEN", "secret"}, {"QXSIM_PORT", "1"}},
+        {"nobody listening",
+         {{"QXSIM_TOKEN", "secret"}, {"QXSIM_PORT", "1"}},
          "cannot connect to 127.0.0.1 port 1: connect: Connection refused"},
-        {"port out of range", {{"QXSIM_TOKEN", "secret"}, {"QXSIM_PORT", "99999"}},
+        {"port out of range",
+         {{"QXSIM_TOKEN", "secret"}, {"QXSIM_PORT", "99999"}},
          "QXSIM_PORT=99999 is not a port number (1 to 65535)"},
-        {"port not a number", {{"QXSIM_TOKEN", "secret"}, {"QXSIM_PORT", "abc"}},
+        {"port not a number",
+         {{"QXSIM_TOKEN", "secret"}, {"QXSIM_PORT", "abc"}},
          "QXSIM_PORT=abc is not a port number (1 to 65535)"},
     };
     for (Case const& c : cases) {
         Subprocess::Result const result = remote(server, {path}, c.environment);
-        EXPECT_EQ(result.out, "Error: cannot connect to instance 0 on host 127.0.0.1\n"
-                              "       simulator not available: " + c.error + "\n"
-                              "Cannot register application on chip 0\n"
-                              "Return value = 0\n")
+        EXPECT_EQ(result.out,
+                  "Error: cannot connect to instance 0 on host 127.0.0.1\n"
+                  "       simulator not available: " +
+                      c.error +
+                      "\n"
+                      "Cannot register application on chip 0\n"
+                      "Return value = 0\n")
             << c.name;
         EXPECT_EQ(result.exit_status, 0) << c.name;
     }
@@ -163,4 +163,4 @@ TEST_F(Remote, UnreachableOrRefusingServersGiveTheConnectError)
     EXPECT_EQ(right.out, "Return value = 42\n");
 }
 
-} // namespace
+}  // namespace

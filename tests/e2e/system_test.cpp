@@ -80,11 +80,14 @@ TEST(SystemConfigurationEndToEnd, BrokenConfigurationEndsTheToolWithItsMessage) 
     } const cases[] = {
         {"complete", s_configuration, "Return value = 0\n", "", 1},
         {"architecture key missing", changed("system.chip0.core0.number-pio"), "",
-         "ERROR: Exception: Could not initialise the ArchConfig object: Property 'number-pio' has not been found\n",
+         "ERROR: Exception: Could not initialise the ArchConfig object: Property 'number-pio' has not been "
+         "found\n",
          255},
-        {"invalid endianness", changed("system.chip0.core0.endianness", "system.chip0.core0.endianness = Little"),
-         "", "ERROR: Exception: Could not initialise the ArchConfig object: Invalid endianness - valid values are "
-             "little or big.\n",
+        {"invalid endianness",
+         changed("system.chip0.core0.endianness", "system.chip0.core0.endianness = Little"), "",
+         "ERROR: Exception: Could not initialise the ArchConfig object: Invalid endianness - valid values "
+         "are "
+         "little or big.\n",
          255},
         {"default node unknown", changed("node-id", "node-id = 5"), "",
          "ERROR: InvalidAttributeException: The node ID 5 is not known.\n", 255},
@@ -104,6 +107,8 @@ TEST(SystemConfigurationEndToEnd, BrokenConfigurationEndsTheToolWithItsMessage) 
 
 #else
 
-TEST(SystemConfigurationEndToEnd, NeedsQxrunInTheBuild) { GTEST_SKIP() << "qxrun is not part of this build"; }
+TEST(SystemConfigurationEndToEnd, NeedsQxrunInTheBuild) {
+    GTEST_SKIP() << "qxrun is not part of this build";
+}
 
 #endif  // QXRUN_PATH

@@ -5,8 +5,7 @@
  * nothing but the C library, whatever name it is given. */
 #include <unistd.h>
 
-__attribute__((constructor)) static void announce(void)
-{
+__attribute__((constructor)) static void announce(void) {
     static char const text[] = "planted library loaded from the working directory\n";
     if (write(2, text, sizeof text - 1) < 0) {
         /* nothing to do: the tests see the missing line */

@@ -57,7 +57,9 @@ std::string format(char const* format, ...) {
     return text;
 }
 
-char const* orNull(char const* text) { return text != nullptr ? text : "(null)"; }
+char const* orNull(char const* text) {
+    return text != nullptr ? text : "(null)";
+}
 
 // Opened and closed for every line, so that the log is complete even when
 // the calling process dies right after the call.
@@ -77,13 +79,15 @@ bool isFailing(char const* entry, char const* argument) {
     if (list == nullptr) return false;
     std::string const failures = std::string(list) + ",";
     std::string::size_type start = 0;
-    for (std::string::size_type end; (end = failures.find(',', start)) != std::string::npos; start = end + 1) {
+    for (std::string::size_type end; (end = failures.find(',', start)) != std::string::npos;
+         start = end + 1) {
         std::string const item = failures.substr(start, end - start);
         std::string::size_type const colon = item.find(':');
         if (item.compare(0, colon, entry) != 0) continue;
         if (colon == std::string::npos) return true;
         std::string const qualifier = item.substr(colon + 1);
-        if (argument != nullptr && std::strncmp(argument, qualifier.c_str(), qualifier.size()) == 0) return true;
+        if (argument != nullptr && std::strncmp(argument, qualifier.c_str(), qualifier.size()) == 0)
+            return true;
     }
     return false;
 }
@@ -93,7 +97,9 @@ int failureCode() {
     return code != nullptr ? std::atoi(code) : 1;
 }
 
-int result(char const* entry, char const* argument = nullptr) { return isFailing(entry, argument) ? failureCode() : 0; }
+int result(char const* entry, char const* argument = nullptr) {
+    return isFailing(entry, argument) ? failureCode() : 0;
+}
 
 // What an export does unless it is specialised below: log its bare name
 // and succeed, or fail when asked to.
@@ -189,7 +195,8 @@ struct Export<&QXAPI_EXPORT_get_return_value> {
     static int call(char const* entry, QXAPI_handle, uint32_t chip, int32_t* value) {
         logCall(entry, format("chip=%u", chip));
         char const* written = std::getenv("QXTEST_RETURN_VALUE");
-        if (written != nullptr && value != nullptr) *value = static_cast<int32_t>(std::strtol(written, nullptr, 0));
+        if (written != nullptr && value != nullptr)
+            *value = static_cast<int32_t>(std::strtol(written, nullptr, 0));
         return result(entry);
     }
 };
@@ -200,12 +207,16 @@ struct Export<&QXAPI_EXPORT_get_return_value> {
 // Makes a library that the dynamic loader refuses under RTLD_NOW: nothing
 // defines this symbol.
 extern "C" void qxtest_unresolved_symbol();
-extern "C" void qxtest_needs_unresolved_symbol() { qxtest_unresolved_symbol(); }
+extern "C" void qxtest_needs_unresolved_symbol() {
+    qxtest_unresolved_symbol();
+}
 #endif
 
 #define QXAPI_UNPACK(...) __VA_ARGS__
-#define QXAPI_PUBLIC(ret, name, params, args, kind) \
-    extern "C" ret QXAPI_EXPORT_##name params { return Export<&QXAPI_EXPORT_##name>::call(#name, QXAPI_UNPACK args); }
+#define QXAPI_PUBLIC(ret, name, params, args, kind)                          \
+    extern "C" ret QXAPI_EXPORT_##name params {                              \
+        return Export<&QXAPI_EXPORT_##name>::call(#name, QXAPI_UNPACK args); \
+    }
 #define QXAPI_PRIVATE(ret, name, params, args, guard)                          \
     extern "C" ret __qxapi_export_##name params {                              \
         return Export<&__qxapi_export_##name>::call(#name, QXAPI_UNPACK args); \

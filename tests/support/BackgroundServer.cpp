@@ -1,18 +1,17 @@
 #include "tests/support/BackgroundServer.h"
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace TestSupport {
 
 BackgroundServer::BackgroundServer(std::string const& server, std::string const& home,
-                                   std::vector<std::string> const& arguments)
-{
+                                   std::vector<std::string> const& arguments) {
     std::vector<std::string> words = {"qxsim", "--port", "0"};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -39,8 +38,7 @@ BackgroundServer::BackgroundServer(std::string const& server, std::string const&
     readPort();
 }
 
-BackgroundServer::~BackgroundServer()
-{
+BackgroundServer::~BackgroundServer() {
     if (m_pid > 0 && !m_reaped) {
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, 0);
@@ -48,13 +46,11 @@ BackgroundServer::~BackgroundServer()
     if (m_out >= 0) ::close(m_out);
 }
 
-void BackgroundServer::signal(int number) const
-{
+void BackgroundServer::signal(int number) const {
     if (m_pid > 0) ::kill(m_pid, number);
 }
 
-int BackgroundServer::waitForExit(std::chrono::milliseconds limit)
-{
+int BackgroundServer::waitForExit(std::chrono::milliseconds limit) {
     auto const deadline = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < deadline) {
         int status = 0;
@@ -67,8 +63,7 @@ int BackgroundServer::waitForExit(std::chrono::milliseconds limit)
     return -1;
 }
 
-bool BackgroundServer::waitForLog(std::string const& text, std::chrono::milliseconds limit) const
-{
+bool BackgroundServer::waitForLog(std::string const& text, std::chrono::milliseconds limit) const {
     auto const deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
         std::ifstream file(m_log);
@@ -80,12 +75,12 @@ bool BackgroundServer::waitForLog(std::string const& text, std::chrono::millisec
     }
 }
 
-void BackgroundServer::readPort()
-{
+void BackgroundServer::readPort() {
     char c = 0;
     while (::read(m_out, &c, 1) == 1 && c != '\n') m_line += c;
     std::string const prefix = "qxsim: listening on 127.0.0.1:";
-    if (m_line.rfind(prefix, 0) == 0) m_port = static_cast<uint16_t>(std::atoi(m_line.c_str() + prefix.size()));
+    if (m_line.rfind(prefix, 0) == 0)
+        m_port = static_cast<uint16_t>(std::atoi(m_line.c_str() + prefix.size()));
 }
 
 }  // namespace TestSupport

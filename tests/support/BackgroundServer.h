@@ -5,10 +5,10 @@
 #ifndef TESTS_SUPPORT_BACKGROUNDSERVER_H
 #define TESTS_SUPPORT_BACKGROUNDSERVER_H
 
+#include <sys/types.h>
 #include <chrono>
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace TestSupport {

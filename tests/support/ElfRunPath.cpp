@@ -29,7 +29,8 @@ ElfKind readRunPaths(std::string const& path, std::vector<std::string>& runPaths
     runPaths.clear();
     std::ifstream in(path, std::ios::binary);
     Elf64_Ehdr header;
-    if (!in || !readAt(in, 0, header) || std::string(reinterpret_cast<char*>(header.e_ident), SELFMAG) != ELFMAG) {
+    if (!in || !readAt(in, 0, header) ||
+        std::string(reinterpret_cast<char*>(header.e_ident), SELFMAG) != ELFMAG) {
         return ElfKind::NotElf;
     }
     if (header.e_type != ET_EXEC && header.e_type != ET_DYN) return ElfKind::NotLinked;

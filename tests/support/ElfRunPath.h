@@ -11,10 +11,10 @@
 namespace TestSupport {
 
 enum class ElfKind {
-    NotElf,        // not an ELF file at all (text, archive, ...)
-    NotLinked,     // ELF, but neither an executable nor a shared object (object file, core)
-    Linked,        // an executable or shared object; its run paths were read
-    Unreadable     // an ELF executable or shared object that could not be read (reason in error)
+    NotElf,     // not an ELF file at all (text, archive, ...)
+    NotLinked,  // ELF, but neither an executable nor a shared object (object file, core)
+    Linked,     // an executable or shared object; its run paths were read
+    Unreadable  // an ELF executable or shared object that could not be read (reason in error)
 };
 
 // Reads the DT_RPATH and DT_RUNPATH texts of a 64-bit little-endian ELF

@@ -20,8 +20,7 @@ namespace HostLibTest {
 using namespace HostLib::Impl;
 
 // The library reads these at connect and run; each test starts without them.
-inline void clearLibraryEnvironment(std::string const& home)
-{
+inline void clearLibraryEnvironment(std::string const& home) {
     for (char const* name : {"QX_SIM_CYCLE_LIMIT", "QX_SIM_CHIPS", "QX_QXAPI_TRACE", "QX_DEVICE_DIR"})
         ::unsetenv(name);
     ::setenv("QXPATH", home.c_str(), 1);
@@ -30,8 +29,7 @@ inline void clearLibraryEnvironment(std::string const& home)
 
 // Assembles source into directory/name.qxx and returns its path.
 inline std::string writeProgram(TestSupport::TemporaryDirectory const& directory, std::string const& name,
-                                std::string const& source)
-{
+                                std::string const& source) {
     Qxx::QxxImage image;
     std::vector<std::string> errors;
     EXPECT_TRUE(Assembler::assemble({{name + ".qxs", source}}, Assembler::AssemblerOptions(), image, errors));
@@ -41,8 +39,7 @@ inline std::string writeProgram(TestSupport::TemporaryDirectory const& directory
     return path;
 }
 
-inline std::string errorString(QXAPI_handle handle, int code)
-{
+inline std::string errorString(QXAPI_handle handle, int code) {
     char text[200] = {};
     do_get_error_string(handle, code, text, sizeof text);
     return text;
@@ -51,8 +48,7 @@ inline std::string errorString(QXAPI_handle handle, int code)
 // A handle connected to the embedded simulator, deleted at the end.
 class Connected {
 public:
-    Connected() : m_handle(do_new(QXAPI_LOAD_DIRECT))
-    {
+    Connected() : m_handle(do_new(QXAPI_LOAD_DIRECT)) {
         EXPECT_EQ(do_connect(m_handle, "localhost", 0), QXAPI_OK);
         EXPECT_EQ(do_register_application(m_handle, 0), QXAPI_OK);
     }
@@ -69,6 +65,6 @@ private:
 char const* const s_constant = ".code\nmain:\n li r1, 42\n halt r1\n";
 char const* const s_endless = ".code\nmain:\n jmp main\n";
 
-} // namespace HostLibTest
+}  // namespace HostLibTest
 
 #endif

@@ -32,29 +32,26 @@ struct ExampleResult {
     char const* out;
 };
 inline ExampleResult const k_exampleResults[] = {
-    {"constant", "Return value = 42\n"},   {"loop", "Return value = 5050\n"},
-    {"negative", "Return value = -7\n"},   {"semaphores", "Return value = 31\n"},
+    {"constant", "Return value = 42\n"},     {"loop", "Return value = 5050\n"},
+    {"negative", "Return value = -7\n"},     {"semaphores", "Return value = 31\n"},
     {"reduction", "Return value = 85344\n"},
 };
 
-inline std::string readFile(std::string const& path)
-{
+inline std::string readFile(std::string const& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
-inline std::string exampleFile(std::string const& name)
-{
+inline std::string exampleFile(std::string const& name) {
     return readFile(std::string(QX_KIT_EXAMPLES_DIR) + "/" + name);
 }
 
 // Assembles source text (or examples/NAME.qxs when source is empty) into
 // NAME.qxx of the directory and gives its path.
 inline std::string assembleProgram(TemporaryDirectory const& directory, std::string const& name,
-                                   std::string const& source = std::string())
-{
+                                   std::string const& source = std::string()) {
     std::string const text = source.empty() ? exampleFile(name + ".qxs") : source;
     Qxx::QxxImage image;
     std::vector<std::string> errors;
@@ -68,8 +65,8 @@ inline std::string assembleProgram(TemporaryDirectory const& directory, std::str
 // qxrun in the directory (also HOME), with the configuration found along
 // qxpath and the host library found through the run path.
 inline Subprocess::Result runQxrun(TemporaryDirectory const& directory, std::string const& qxpath,
-                                   std::vector<std::string> const& arguments, Environment const& environment = {})
-{
+                                   std::vector<std::string> const& arguments,
+                                   Environment const& environment = {}) {
     using namespace std::chrono_literals;
     Subprocess run(QXRUN_PATH);
     run.args(arguments)
@@ -88,6 +85,6 @@ inline Subprocess::Result runQxrun(TemporaryDirectory const& directory, std::str
     return run.run();
 }
 
-} // namespace TestSupport
+}  // namespace TestSupport
 
 #endif

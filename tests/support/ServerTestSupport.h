@@ -4,10 +4,10 @@
 #ifndef SERVER_SERVERTESTSUPPORT_H
 #define SERVER_SERVERTESTSUPPORT_H
 
-#include "tests/support/TestPrograms.h"
 #include "protocol/SimClient.h"
 #include "qxx/QxxWriter.h"
 #include "server/Server.h"
+#include "tests/support/TestPrograms.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +21,7 @@
 
 namespace ServerTest {
 
-inline std::vector<uint8_t> program(std::string const& source)
-{
+inline std::vector<uint8_t> program(std::string const& source) {
     std::vector<uint8_t> bytes;
     std::string error;
     EXPECT_TRUE(Qxx::writeQxx(KitTest::assembleSource(source), bytes, error)) << error;
@@ -31,8 +30,7 @@ inline std::vector<uint8_t> program(std::string const& source)
 
 // Polls condition until it holds, for at most thirty seconds.
 template <typename Condition>
-bool waitFor(Condition condition)
-{
+bool waitFor(Condition condition) {
     auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!condition()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
@@ -45,21 +43,19 @@ bool waitFor(Condition condition)
 // versions, silence, not reading.
 class RawClient {
 public:
-    explicit RawClient(uint16_t port)
-    {
+    explicit RawClient(uint16_t port) {
         std::string error;
-        EXPECT_TRUE(Protocol::Socket::connectTo("127.0.0.1", port, std::chrono::seconds(5), m_socket, error)) << error;
+        EXPECT_TRUE(Protocol::Socket::connectTo("127.0.0.1", port, std::chrono::seconds(5), m_socket, error))
+            << error;
     }
 
-    bool send(std::vector<uint8_t> const& bytes)
-    {
+    bool send(std::vector<uint8_t> const& bytes) {
         std::string error;
         return m_socket.sendAll(bytes, error);
     }
 
     // The next frame, waiting up to thirty seconds; false when none comes.
-    bool next(Protocol::Frame& frame)
-    {
+    bool next(Protocol::Frame& frame) {
         uint8_t buffer[4096];
         for (;;) {
             Protocol::FrameDecoder::Result const result = m_decoder.next(frame);
@@ -75,8 +71,7 @@ public:
     }
 
     // Reads frames up to the first that is not of type skipped.
-    bool nextBut(Protocol::FrameType skipped, Protocol::Frame& frame)
-    {
+    bool nextBut(Protocol::FrameType skipped, Protocol::Frame& frame) {
         while (next(frame))
             if (frame.type != skipped) return true;
         return false;
@@ -98,8 +93,7 @@ public:
                   m_lines.push_back(line);
               }
               m_logged.notify_all();
-          })
-    {
+          }) {
         settings.listenAddress = "127.0.0.1";
         settings.port = 0;
         m_server = std::make_unique<SimServer::Server>(settings, m_log);
@@ -109,8 +103,7 @@ public:
     }
     ~RunningServer() { stop(); }
 
-    void stop()
-    {
+    void stop() {
         m_server->stop();
         if (m_thread.joinable()) m_thread.join();
     }
@@ -118,16 +111,14 @@ public:
     uint16_t port() const { return m_server->port(); }
 
     // Connects a client, failing the test when that does not work.
-    std::unique_ptr<Protocol::SimClient> client(std::string const& token = "") const
-    {
+    std::unique_ptr<Protocol::SimClient> client(std::string const& token = "") const {
         auto client = std::make_unique<Protocol::SimClient>();
-        EXPECT_EQ(client->connect("127.0.0.1", port(), token), Protocol::kOk) << client->lastError();
+        EXPECT_EQ(client->connect("127.0.0.1", port(), token), Protocol::k_ok) << client->lastError();
         return client;
     }
 
     // Waits (up to thirty seconds) for count log lines containing text.
-    bool logged(std::string const& text, size_t count = 1)
-    {
+    bool logged(std::string const& text, size_t count = 1) {
         std::unique_lock<std::mutex> lock(m_mutex);
         return m_logged.wait_for(lock, std::chrono::seconds(30), [&] {
             size_t found = 0;
@@ -147,17 +138,16 @@ private:
 };
 
 // Loads and runs source, waits for it and gives its return value.
-inline int32_t runToEnd(Protocol::SimClient& client, std::string const& source)
-{
+inline int32_t runToEnd(Protocol::SimClient& client, std::string const& source) {
     uint32_t handle = 0;
     int32_t value = 0;
-    EXPECT_EQ(client.loadImage("test.qxx", program(source), handle), Protocol::kOk) << client.lastError();
-    EXPECT_EQ(client.run(), Protocol::kOk) << client.lastError();
-    EXPECT_EQ(client.waitOnTerminate(), Protocol::kOk) << client.lastError();
-    EXPECT_EQ(client.returnValue(value), Protocol::kOk) << client.lastError();
+    EXPECT_EQ(client.loadImage("test.qxx", program(source), handle), Protocol::k_ok) << client.lastError();
+    EXPECT_EQ(client.run(), Protocol::k_ok) << client.lastError();
+    EXPECT_EQ(client.waitOnTerminate(), Protocol::k_ok) << client.lastError();
+    EXPECT_EQ(client.returnValue(value), Protocol::k_ok) << client.lastError();
     return value;
 }
 
-} // namespace ServerTest
+}  // namespace ServerTest
 
 #endif

@@ -32,7 +32,7 @@ std::vector<std::string> wrapperWords() {
     std::vector<std::string> words;
     char const* text = std::getenv(s_wrapper_variable);
     std::string word;
-    for (char const* c = text ? text : ""; ; ++c) {
+    for (char const* c = text ? text : "";; ++c) {
         if (*c == ' ' || *c == '\t' || *c == '\0') {
             if (!word.empty()) words.push_back(word);
             word.clear();
@@ -110,8 +110,9 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
 [[noreturn]] void execChild(char const* program, char* const* argv, char* const* envp, char const* directory,
                             Pipe const& out, Pipe const& err, Pipe const& failure) {
     int const input = open("/dev/null", O_RDONLY);
-    bool const ready = input >= 0 && dup2(input, STDIN_FILENO) >= 0 && dup2(out.write_end, STDOUT_FILENO) >= 0 &&
-                       dup2(err.write_end, STDERR_FILENO) >= 0 && (directory == nullptr || chdir(directory) == 0);
+    bool const ready = input >= 0 && dup2(input, STDIN_FILENO) >= 0 &&
+                       dup2(out.write_end, STDOUT_FILENO) >= 0 && dup2(err.write_end, STDERR_FILENO) >= 0 &&
+                       (directory == nullptr || chdir(directory) == 0);
     if (ready) execve(program, argv, envp);
     int const error = errno;
     ssize_t const written = write(failure.write_end, &error, sizeof error);
@@ -150,8 +151,7 @@ bool collect(Pipe& out, Pipe& err, Subprocess::Result& result, Clock::time_point
 
 void waitFor(pid_t child, Subprocess::Result& result) {
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {}
     if (WIFEXITED(status)) result.exit_status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
 }

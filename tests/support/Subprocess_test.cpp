@@ -16,7 +16,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-Subprocess::Result shell(std::string const& script) { return Subprocess("/bin/sh").arg("-c").arg(script).run(); }
+Subprocess::Result shell(std::string const& script) {
+    return Subprocess("/bin/sh").arg("-c").arg(script).run();
+}
 
 TEST(Subprocess, ReportsOutputsAndHowTheChildEnded) {
     struct Case {
@@ -50,7 +52,8 @@ TEST(Subprocess, ReadsBothLargeOutputsWithoutDeadlock) {
             .args({"-c",
                    "i=0; while [ $i -lt 2000 ]; do echo "
                    "0123456789012345678901234567890123456789012345678901234567890123456789; "
-                   "echo abcdefghijabcdefghijabcdefghijabcdefghijabcdefghijabcdefghijabcdefghij >&2; i=$((i+1)); done"})
+                   "echo abcdefghijabcdefghijabcdefghijabcdefghijabcdefghijabcdefghijabcdefghij >&2; "
+                   "i=$((i+1)); done"})
             .timeout(60s)
             .run();
     EXPECT_FALSE(result.timed_out);

@@ -102,7 +102,8 @@ inline void makeOptionSet(std::string const& configPath) {
     path = configPath;
     static char* argv[] = {program.data(), useconfig.data(), path.data(), nullptr};
     int argc = 3;
-    static std::vector<Configuration::Options**> lists = {Configuration::CommandOptions::s_std_tool_command_line_args};
+    static std::vector<Configuration::Options**> lists = {
+        Configuration::CommandOptions::s_std_tool_command_line_args};
     Configuration::CommandOptions::makeCommandOptions(argc, argv, &lists, nullptr);
 }
 

@@ -15,7 +15,8 @@ TemporaryDirectory::TemporaryDirectory() {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/qx_test_XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("cannot make a temporary directory from " + pattern);
+    if (mkdtemp(name.data()) == nullptr)
+        throw std::runtime_error("cannot make a temporary directory from " + pattern);
     m_path = name.data();
 }
 
@@ -24,7 +25,9 @@ TemporaryDirectory::~TemporaryDirectory() {
     std::filesystem::remove_all(m_path, ignored);
 }
 
-std::string TemporaryDirectory::file(std::string const& relative) const { return m_path + "/" + relative; }
+std::string TemporaryDirectory::file(std::string const& relative) const {
+    return m_path + "/" + relative;
+}
 
 std::string TemporaryDirectory::write(std::string const& relative, std::string const& content) const {
     std::filesystem::path const target = file(relative);

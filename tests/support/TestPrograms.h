@@ -14,27 +14,22 @@
 
 namespace KitTest {
 
-inline std::string joinLines(std::vector<std::string> const& lines)
-{
+inline std::string joinLines(std::vector<std::string> const& lines) {
     std::string text;
-    for (std::string const& line : lines)
-        text += line + "\n";
+    for (std::string const& line : lines) text += line + "\n";
     return text;
 }
 
-inline Qxx::QxxImage assembleSource(std::string const& source,
-                                    Assembler::AssemblerOptions const& options = Assembler::AssemblerOptions())
-{
+inline Qxx::QxxImage assembleSource(
+    std::string const& source, Assembler::AssemblerOptions const& options = Assembler::AssemblerOptions()) {
     Qxx::QxxImage image;
     std::vector<std::string> errors;
     EXPECT_TRUE(Assembler::assemble({{"test.qxs", source}}, options, image, errors)) << joinLines(errors);
     return image;
 }
 
-inline std::unique_ptr<Simulator::Processor> loadSource(std::string const& source,
-                                                        Simulator::ProcessorConfig const& config =
-                                                            Simulator::ProcessorConfig())
-{
+inline std::unique_ptr<Simulator::Processor> loadSource(
+    std::string const& source, Simulator::ProcessorConfig const& config = Simulator::ProcessorConfig()) {
     std::string error;
     std::unique_ptr<Simulator::Processor> processor = Simulator::Processor::create(config, error);
     EXPECT_TRUE(processor) << error;
@@ -48,11 +43,9 @@ inline std::unique_ptr<Simulator::Processor> loadSource(std::string const& sourc
 }
 
 // Runs with a cycle limit, so that a broken program cannot hang a test.
-inline std::unique_ptr<Simulator::Processor> runSource(std::string const& source,
-                                                       Simulator::ProcessorConfig const& config =
-                                                           Simulator::ProcessorConfig(),
-                                                       uint64_t maxCycles = 1000000)
-{
+inline std::unique_ptr<Simulator::Processor> runSource(
+    std::string const& source, Simulator::ProcessorConfig const& config = Simulator::ProcessorConfig(),
+    uint64_t maxCycles = 1000000) {
     std::unique_ptr<Simulator::Processor> processor = loadSource(source, config);
     Simulator::RunLimits limits;
     limits.maxCycles = maxCycles;
@@ -60,6 +53,6 @@ inline std::unique_ptr<Simulator::Processor> runSource(std::string const& source
     return processor;
 }
 
-} // namespace KitTest
+}  // namespace KitTest
 
 #endif

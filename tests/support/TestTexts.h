@@ -77,14 +77,18 @@ inline std::string versionBanner(std::string const& tool, std::string const& not
     std::time_t const now = std::time(nullptr);
     char year[8] = "";
     std::strftime(year, sizeof year, "%Y", std::localtime(&now));
-    return "\nTool:          " + tool + "\n"
+    return "\nTool:          " + tool +
+           "\n"
            "Distribution:  2.24\n"
            "Build Version: 1.198.3.1 beta at Wed Feb 28 17:47:09 GMT 2007 on linux_x86_64\n"
            "\n"
-           "     Copyright (c) Orvalis Technologies 2002-" + std::string(year) + ".\n"
+           "     Copyright (c) Orvalis Technologies 2002-" +
+           std::string(year) +
+           ".\n"
            "     All rights reserved.\n"
            "\n"
-           "\n" + notice + "\n\n";
+           "\n" +
+           notice + "\n\n";
 }
 
 }  // namespace TestSupport

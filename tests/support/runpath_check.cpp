@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
     int failures = 0;
     for (int argument = 1; argument < argc; ++argument) {
         std::error_code error;
-        for (fs::recursive_directory_iterator it(argv[argument], error), end; !error && it != end; it.increment(error)) {
+        for (fs::recursive_directory_iterator it(argv[argument], error), end; !error && it != end;
+             it.increment(error)) {
             if (it->is_symlink() || !it->is_regular_file()) continue;
             std::string const path = it->path().string();
             std::vector<std::string> runPaths;
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
             ++failures;
         }
     }
-    std::cout << checked << " executables and shared libraries checked, " << failures << " with unsafe run paths\n";
+    std::cout << checked << " executables and shared libraries checked, " << failures
+              << " with unsafe run paths\n";
     return failures == 0 && checked > 0 ? 0 : 1;
 }
