@@ -20,37 +20,22 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TemporaryDirectory.h"
+
 namespace CommandOptionsTest {
 
+// A temporary directory whose files "stdout" and "stderr" receive the
+// child's standard streams.
 class ScratchDir {
 public:
-    ScratchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qx_cmdopts_XXXXXX").string();
-        if (mkdtemp(pattern.data())) m_path = pattern;
-    }
-    ~ScratchDir() {
-        std::error_code ignored;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ignored);
-    }
-    ScratchDir(ScratchDir const&) = delete;
-    ScratchDir& operator=(ScratchDir const&) = delete;
-
-    std::string path(std::string const& name) const { return m_path + "/" + name; }
+    std::string path(std::string const& name) const { return m_directory.file(name); }
 
     // Writes text to name (directories created as needed); returns its path.
     std::string write(std::string const& name, std::string const& text) const {
-        std::filesystem::path file(path(name));
-        std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << text;
-        return file.string();
+        return m_directory.write(name, text);
     }
 
-    std::string read(std::string const& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string read(std::string const& name) const { return m_directory.read(name); }
 
     std::string out() const { return read("stdout"); }
     std::string err() const { return read("stderr"); }
@@ -58,7 +43,7 @@ public:
     // In the child: work in this directory with a clean search environment
     // and the standard streams going to the files "stdout" and "stderr".
     void enterChild() const {
-        if (chdir(m_path.c_str()) != 0) std::_Exit(3);
+        if (chdir(m_directory.path().c_str()) != 0) std::_Exit(3);
         unsetenv("QXPATH");
         unsetenv("HOME");
         std::fflush(stdout);
@@ -74,7 +59,7 @@ private:
         close(file);
     }
 
-    std::string m_path;
+    TestSupport::TemporaryDirectory m_directory;
 };
 
 // Runs body in the (death-test) child and ends the child with status 0

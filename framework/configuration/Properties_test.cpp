@@ -17,25 +17,15 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/ScopedVariable.h"
+
 using Configuration::Properties;
 
 namespace {
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-// Sets (or, for nullopt, unsets) an environment variable for one scope.
-class ScopedVariable {
-public:
-    ScopedVariable(char const* name, std::optional<std::string> const& value) : m_name(name) {
-        if (char const* old = std::getenv(name)) m_old = old;
-        value ? setenv(name, value->c_str(), 1) : unsetenv(name);
-    }
-    ~ScopedVariable() { m_old ? setenv(m_name.c_str(), m_old->c_str(), 1) : unsetenv(m_name.c_str()); }
-
-private:
-    std::string m_name;
-    std::optional<std::string> m_old;
-};
+using TestSupport::ScopedVariable;
 
 // A file holding the given text, removed at the end of the scope.
 class TextFile {

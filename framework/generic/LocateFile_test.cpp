@@ -13,6 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/ScopedVariable.h"
+#include "tests/support/TemporaryDirectory.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -22,12 +25,6 @@ char const* const s_variable = "QX_LOCATE_FILE_TEST_PATH";
 // A temporary directory tree, removed with everything in it.
 class Tree {
 public:
-    Tree() {
-        std::string pattern = (fs::temp_directory_path() / "locatefile.XXXXXX").string();
-        m_root = mkdtemp(&pattern[0]) == nullptr ? "" : pattern;
-    }
-    ~Tree() { fs::remove_all(m_root); }
-
     std::string const& root() const { return m_root; }
     std::string path(std::string const& relative) const { return m_root + "/" + relative; }
 
@@ -60,32 +57,11 @@ public:
     }
 
 private:
-    std::string m_root;
+    TestSupport::TemporaryDirectory m_directory;
+    std::string const& m_root = m_directory.path();
 };
 
-// Sets (or, for null, unsets) an environment variable for one scope.
-class ScopedVariable {
-public:
-    ScopedVariable(char const* name, char const* value) : m_name(name) {
-        if (char const* old = std::getenv(name)) m_old = old;
-        if (value == nullptr) {
-            unsetenv(name);
-        } else {
-            setenv(name, value, 1);
-        }
-    }
-    ~ScopedVariable() {
-        if (m_old) {
-            setenv(m_name, m_old->c_str(), 1);
-        } else {
-            unsetenv(m_name);
-        }
-    }
-
-private:
-    char const* m_name;
-    std::optional<std::string> m_old;
-};
+using TestSupport::ScopedVariable;
 
 class ScopedWorkingDirectory {
 public:

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "qxapi/qxapi.h"
+#include "tests/support/ScopedVariable.h"
 
 using namespace HostApi;
 
@@ -166,15 +167,14 @@ protected:
     // with directory; a failed expectation in the child fails the test.
     void inChild(std::string const& directory, std::function<void()> const& body) {
         char const* old = std::getenv("LD_LIBRARY_PATH");
-        std::string const saved = old != nullptr ? old : "";
-        setenv("LD_LIBRARY_PATH", (old != nullptr ? directory + ":" + saved : directory).c_str(), 1);
+        TestSupport::ScopedVariable const path("LD_LIBRARY_PATH",
+                                               old != nullptr ? directory + ":" + old : directory);
         std::string const style = GTEST_FLAG_GET(death_test_style);
         GTEST_FLAG_SET(death_test_style, "threadsafe");
 
         EXPECT_EXIT(std::exit(passes(body) ? 0 : 1), ::testing::ExitedWithCode(0), "");
 
         GTEST_FLAG_SET(death_test_style, style);
-        setOrUnset("LD_LIBRARY_PATH", old != nullptr ? saved.c_str() : nullptr);
     }
 };
 

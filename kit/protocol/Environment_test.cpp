@@ -6,23 +6,11 @@
 
 #include <cstdlib>
 
+#include "tests/support/ScopedVariable.h"
+
 namespace {
 
-// Sets (or, for nullptr, unsets) a variable for the scope.
-class Variable {
-public:
-    Variable(char const* name, char const* value) : m_name(name) {
-        if (value == nullptr) {
-            ::unsetenv(name);
-        } else {
-            ::setenv(name, value, 1);
-        }
-    }
-    ~Variable() { ::unsetenv(m_name); }
-
-private:
-    char const* m_name;
-};
+using TestSupport::ScopedVariable;
 
 TEST(Environment, PortIsADecimalPortNumberOrTheDefault) {
     struct Case {
@@ -44,7 +32,7 @@ TEST(Environment, PortIsADecimalPortNumberOrTheDefault) {
         {"12345678901234567890", 0, "QXSIM_PORT=1234567890123456... is not a port number (1 to 65535)"},
     };
     for (Case const& c : cases) {
-        Variable const variable("QXSIM_PORT", c.value);
+        ScopedVariable const variable("QXSIM_PORT", c.value);
         uint16_t port = 1;
         std::string error;
         EXPECT_EQ(Protocol::portFromEnvironment(port, error), c.port != 0) << (c.value ? c.value : "unset");
@@ -69,7 +57,7 @@ TEST(Environment, TokenMustFitInAHello) {
         {tooLong.c_str(), false, ""},
     };
     for (Case const& c : cases) {
-        Variable const variable("QXSIM_TOKEN", c.value);
+        ScopedVariable const variable("QXSIM_TOKEN", c.value);
         std::string token = "before";
         std::string error;
         EXPECT_EQ(Protocol::tokenFromEnvironment(token, error), c.ok);

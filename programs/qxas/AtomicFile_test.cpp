@@ -11,17 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TemporaryDirectory.h"
+
 namespace {
 
 class AtomicFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "atomicfile.XXXXXX").string();
-        ASSERT_NE(nullptr, mkdtemp(pattern.data()));
-        m_directory = pattern;
-        std::ofstream(m_directory + "/out.qxx") << "old";
-    }
-    void TearDown() override { std::filesystem::remove_all(m_directory); }
+    void SetUp() override { m_temporary.write("out.qxx", "old"); }
 
     std::vector<std::string> entries() const {
         std::vector<std::string> names;
@@ -35,7 +31,8 @@ protected:
         return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
 
-    std::string m_directory;
+    TestSupport::TemporaryDirectory m_temporary;
+    std::string const m_directory = m_temporary.path();
 };
 
 using AtomicFileDeathTest = AtomicFileTest;

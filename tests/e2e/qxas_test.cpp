@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -142,25 +143,11 @@ protected:
     }
 
     // Starts qxas in the background with its outputs on /dev/null.
-    pid_t start(std::vector<std::string> arguments) const {
-        arguments.insert(arguments.begin(), "qxas");
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        std::string home = "HOME=" + m_directory.path();
-        std::string qxpath = "QXPATH=" + m_directory.file("config");
-        char* envp[] = {home.data(), qxpath.data(), nullptr};
-        std::string const directory = m_directory.path();
-        pid_t const pid = fork();
-        if (pid == 0) {
-            int const null = open("/dev/null", O_RDWR);
-            dup2(null, 0);
-            dup2(null, 1);
-            dup2(null, 2);
-            if (chdir(directory.c_str()) == 0) execve(QXAS_PATH, argv.data(), envp);
-            _exit(127);
-        }
-        return pid;
+    Subprocess::Running start(std::vector<std::string> const& arguments) const {
+        Subprocess program(QXAS_PATH);
+        program.argv0("qxas").args(arguments).workingDirectory(m_directory.path());
+        program.env("HOME", m_directory.path()).env("QXPATH", m_directory.file("config"));
+        return program.start(false);
     }
 
     // A program of that many instructions, assembled into the relative name.
@@ -530,20 +517,15 @@ TEST_F(QxasTest, ASignalWhileWritingEndsTheRunAndLeavesNoFile) {
         SCOPED_TRACE(number);
         int const reader = open(m_directory.file("fifo").c_str(), O_RDONLY | O_NONBLOCK);
         ASSERT_LE(0, reader);
-        pid_t const pid = start({"-d", "long.qxx", "-o", "fifo"});
-        ASSERT_LT(0, pid);
+        Subprocess::Running qxas = start({"-d", "long.qxx", "-o", "fifo"});
+        ASSERT_LT(0, qxas.pid());
         int pending = 0;
         EXPECT_TRUE(waitFor([&] { return ioctl(reader, FIONREAD, &pending) == 0 && pending > 0; }));
-        kill(pid, number);
-        int status = 0;
-        bool const ended = waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; });
-        if (!ended) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-        }
+        qxas.signal(number);
+        std::optional<int> const status = qxas.waitForEnd(60s);
         close(reader);
-        EXPECT_TRUE(ended);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == number) << status;
+        EXPECT_TRUE(status.has_value());
+        EXPECT_TRUE(status && WIFSIGNALED(*status) && WTERMSIG(*status) == number) << status.value_or(-1);
         EXPECT_EQ(S_IFIFO, typeOf(m_directory.file("fifo")));
         EXPECT_EQ((std::vector<std::string>{"config", "fifo", "long.qxx"}), entries());
     }

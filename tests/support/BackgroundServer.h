@@ -5,11 +5,12 @@
 #ifndef TESTS_SUPPORT_BACKGROUNDSERVER_H
 #define TESTS_SUPPORT_BACKGROUNDSERVER_H
 
-#include <sys/types.h>
 #include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "tests/support/Subprocess.h"
 
 namespace TestSupport {
 
@@ -18,7 +19,6 @@ public:
     // arguments: more options after "--port 0".
     BackgroundServer(std::string const& server, std::string const& home,
                      std::vector<std::string> const& arguments = {});
-    ~BackgroundServer();
     BackgroundServer(BackgroundServer const&) = delete;
     BackgroundServer& operator=(BackgroundServer const&) = delete;
 
@@ -36,9 +36,7 @@ public:
 private:
     void readPort();
 
-    pid_t m_pid = -1;
-    int m_out = -1;
-    bool m_reaped = false;
+    Subprocess::Running m_child;
     uint16_t m_port = 0;
     std::string m_line;
     std::string m_log;

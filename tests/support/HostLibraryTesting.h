@@ -1,8 +1,8 @@
 // Helpers of the host library's unit tests: programs assembled into qxx
 // files of a temporary directory, a clean environment for the library,
 // and a handle connected to the embedded simulator.
-#ifndef HOSTLIB_HOSTLIBRARYTESTING_H
-#define HOSTLIB_HOSTLIBRARYTESTING_H
+#ifndef TESTS_SUPPORT_HOSTLIBRARYTESTING_H
+#define TESTS_SUPPORT_HOSTLIBRARYTESTING_H
 
 #include "assembler/Assembler.h"
 #include "hostlib/Impl.h"
@@ -67,4 +67,4 @@ char const* const s_endless = ".code\nmain:\n jmp main\n";
 
 }  // namespace HostLibTest
 
-#endif
+#endif  // TESTS_SUPPORT_HOSTLIBRARYTESTING_H

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 namespace TestSupport {
@@ -106,17 +107,19 @@ std::vector<char*> pointersTo(std::vector<std::string>& texts) {
 }
 
 // In the child between fork and exec: only async-signal-safe calls. A
-// failure is reported as errno through the error pipe.
+// failure is reported as errno through the error pipe (when there is one).
 [[noreturn]] void execChild(char const* program, char* const* argv, char* const* envp, char const* directory,
-                            Pipe const& out, Pipe const& err, Pipe const& failure) {
+                            int out, int err, int failure) {
     int const input = open("/dev/null", O_RDONLY);
-    bool const ready = input >= 0 && dup2(input, STDIN_FILENO) >= 0 &&
-                       dup2(out.write_end, STDOUT_FILENO) >= 0 && dup2(err.write_end, STDERR_FILENO) >= 0 &&
+    bool const ready = input >= 0 && out >= 0 && err >= 0 && dup2(input, STDIN_FILENO) >= 0 &&
+                       dup2(out, STDOUT_FILENO) >= 0 && dup2(err, STDERR_FILENO) >= 0 &&
                        (directory == nullptr || chdir(directory) == 0);
     if (ready) execve(program, argv, envp);
     int const error = errno;
-    ssize_t const written = write(failure.write_end, &error, sizeof error);
-    (void)written;
+    if (failure >= 0) {
+        ssize_t const written = write(failure, &error, sizeof error);
+        (void)written;
+    }
     _exit(127);
 }
 
@@ -221,7 +224,9 @@ Subprocess::Result Subprocess::run() const {
         result.error = std::string("fork: ") + std::strerror(errno);
         return result;
     }
-    if (child == 0) execChild(launch.program.c_str(), argv.data(), envp.data(), directory, out, err, failure);
+    if (child == 0)
+        execChild(launch.program.c_str(), argv.data(), envp.data(), directory, out.write_end, err.write_end,
+                  failure.write_end);
 
     out.closeWrite();
     err.closeWrite();
@@ -242,6 +247,66 @@ Subprocess::Result Subprocess::run() const {
     }
     waitFor(child, result);
     return result;
+}
+
+Subprocess::Running Subprocess::start(bool pipeOutput, std::string const& errorFile) const {
+    Launch launch{m_program, {m_argv0.empty() ? m_program : m_argv0}, m_environment, m_timeout};
+    launch.argv.insert(launch.argv.end(), m_arguments.begin(), m_arguments.end());
+    wrap(launch);
+    std::vector<std::string> envTexts;
+    for (auto const& [name, value] : launch.environment) envTexts.push_back(name + "=" + value);
+    std::vector<char*> const argv = pointersTo(launch.argv);
+    std::vector<char*> const envp = pointersTo(envTexts);
+    char const* directory = m_working_directory.empty() ? nullptr : m_working_directory.c_str();
+
+    Pipe out;
+    int const null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    int const err =
+        errorFile.empty() ? null : open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    pid_t const child = fork();
+    if (child == 0)
+        execChild(launch.program.c_str(), argv.data(), envp.data(), directory,
+                  pipeOutput ? out.write_end : null, err, -1);
+    if (err != null && err >= 0) close(err);
+    if (null >= 0) close(null);
+    int output = -1;
+    if (pipeOutput && child > 0) {
+        output = out.read_end;
+        out.read_end = -1;
+    }
+    return Running(child > 0 ? child : -1, output);
+}
+
+Subprocess::Running::Running(Running&& other) noexcept
+    : m_pid(other.m_pid), m_output(other.m_output), m_reaped(other.m_reaped) {
+    other.m_pid = -1;
+    other.m_output = -1;
+}
+
+Subprocess::Running::~Running() {
+    if (m_pid > 0 && !m_reaped) {
+        kill(m_pid, SIGKILL);
+        while (waitpid(m_pid, nullptr, 0) < 0 && errno == EINTR) {}
+    }
+    if (m_output >= 0) close(m_output);
+}
+
+void Subprocess::Running::signal(int number) const {
+    if (m_pid > 0 && !m_reaped) kill(m_pid, number);
+}
+
+std::optional<int> Subprocess::Running::waitForEnd(std::chrono::milliseconds limit) {
+    if (m_pid <= 0 || m_reaped) return std::nullopt;
+    Clock::time_point const deadline = Clock::now() + limit;
+    for (;;) {
+        int status = 0;
+        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_reaped = true;
+            return status;
+        }
+        if (Clock::now() >= deadline) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 // A program that cannot be run is left as it is, so that the failure to

@@ -5,8 +5,11 @@
 #ifndef TESTS_SUPPORT_SUBPROCESS_H
 #define TESTS_SUPPORT_SUBPROCESS_H
 
+#include <sys/types.h>
+
 #include <chrono>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +48,39 @@ public:
     // --quiet --error-exitcode=99"), the program runs under it, with ten
     // times the timeout.
     Result run() const;
+
+    // A child running in the background. The destructor kills it
+    // (SIGKILL) and waits for it unless it has been waited for.
+    class Running {
+    public:
+        Running(pid_t pid, int output) : m_pid(pid), m_output(output) {}
+        ~Running();
+        Running(Running&& other) noexcept;
+        Running& operator=(Running&&) = delete;
+        Running(Running const&) = delete;
+        Running& operator=(Running const&) = delete;
+
+        // -1 when the child could not be started.
+        pid_t pid() const { return m_pid; }
+        // The read end of the child's standard output, -1 unless piped.
+        int output() const { return m_output; }
+        void signal(int number) const;
+        // Waits at most limit for the child to end; its wait status then,
+        // nothing when it is still running.
+        std::optional<int> waitForEnd(std::chrono::milliseconds limit);
+
+    private:
+        pid_t m_pid;
+        int m_output;
+        bool m_reaped = false;
+    };
+
+    // Starts the child and returns at once. Standard input is /dev/null;
+    // standard output goes to a pipe the caller reads when pipeOutput
+    // holds, to /dev/null otherwise; standard error goes to the file
+    // errorFile (made or emptied), to /dev/null when it is empty. The
+    // timeout does not apply.
+    Running start(bool pipeOutput, std::string const& errorFile = "") const;
 
 private:
     // What is executed: the program, its argument vector, its environment.

@@ -3,8 +3,8 @@
 // are process-wide singletons, so every test that needs them builds them
 // inside a death-test child; gtest's own assertions are not reported back
 // from such a child, hence ChildChecks.
-#ifndef SYSTEMDEFINITION_SYSTEMTESTSUPPORT_H
-#define SYSTEMDEFINITION_SYSTEMTESTSUPPORT_H
+#ifndef TESTS_SUPPORT_SYSTEMTESTSUPPORT_H
+#define TESTS_SUPPORT_SYSTEMTESTSUPPORT_H
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -24,6 +24,7 @@
 
 #include "configuration/CommandOptions.h"
 #include "generic/Exception.h"
+#include "tests/support/TemporaryDirectory.h"
 #include "tests/support/TestTexts.h"
 
 namespace SystemTest {
@@ -71,25 +72,12 @@ inline std::string const& exampleConfig() {
 // removed again with the object.
 class TempConfig {
 public:
-    explicit TempConfig(std::string const& text) {
-        char pattern[] = "/tmp/qx_system_test_XXXXXX";
-        char* dir = mkdtemp(pattern);
-        if (dir == nullptr) throw std::runtime_error("cannot make a temporary directory");
-        m_dir = dir;
-        m_path = m_dir + "/target_device.cfg";
-        std::ofstream(m_path) << text;
-    }
-    ~TempConfig() {
-        std::remove(m_path.c_str());
-        rmdir(m_dir.c_str());
-    }
-    TempConfig(TempConfig const&) = delete;
-    TempConfig& operator=(TempConfig const&) = delete;
+    explicit TempConfig(std::string const& text) : m_path(m_directory.write("target_device.cfg", text)) {}
 
     std::string const& path() const { return m_path; }
 
 private:
-    std::string m_dir;
+    TestSupport::TemporaryDirectory m_directory;
     std::string m_path;
 };
 
@@ -155,4 +143,4 @@ private:
 
 }  // namespace SystemTest
 
-#endif  // SYSTEMDEFINITION_SYSTEMTESTSUPPORT_H
+#endif  // TESTS_SUPPORT_SYSTEMTESTSUPPORT_H
