@@ -1,6 +1,7 @@
 #include "server/Connection.h"
 
 #include "protocol/Messages.h"
+#include "qx/Version.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -84,7 +85,7 @@ bool Connection::welcome() {
     m_decoder.setMaxFrameSize(m_settings.maxProgramSize + k_frame_overhead);
     Welcome welcome;
     welcome.version = m_version;
-    welcome.server = "qxsim 1.0.0";
+    welcome.server = "qxsim " QX_VERSION;
     welcome.processor = m_session->info();
     m_last_heartbeat = Clock::now();
     return send(encode(welcome));

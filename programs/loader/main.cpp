@@ -26,6 +26,7 @@
 #include "configuration/CommonOptions.h"
 #include "configuration/Options.h"
 #include "loader/HexOrDec.h"
+#include "qx/Version.h"
 #include "qxapi/qxapi.h"
 #include "sdksupport/ArchConfig.h"
 
@@ -41,7 +42,7 @@ char const* const s_usage_tail = "\n *filename is the full path to the qxx execu
 
 char const* const s_build_version = "1.198.3.1 beta at Wed Feb 28 17:47:09 GMT 2007 on linux_x86_64";
 char const* const s_title = "qxrun Orvalis loader utility";
-char const* const s_tool_version = "1.0.0";
+char const* const s_tool_version = QX_VERSION;
 char const* const s_notice =
     "qxrun is part of the Orvalis accelerator software kit.\n"
     "It loads a qxx executable onto an accelerator processor and runs it.\n"

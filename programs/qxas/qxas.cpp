@@ -28,6 +28,7 @@
 #include "configuration/BuildVersion.h"
 #include "configuration/CommandOptions.h"
 #include "generic/Exception.h"
+#include "qx/Version.h"
 #include "qxas/ExitStatus.h"
 #include "qxas/QxasActions.h"
 #include "qxas/QxasCommandLine.h"
@@ -41,7 +42,7 @@ using Qxas::QxasSettings;
 
 char const* const s_build_version = "1.198.3.1 beta at Wed Feb 28 17:47:09 GMT 2007 on linux_x86_64";
 char const* const s_title = "qxas Orvalis assembler";
-char const* const s_tool_version = "1.0.0";
+char const* const s_tool_version = QX_VERSION;
 char const* const s_notice =
     "qxas is part of the Orvalis accelerator software kit.\n"
     "It assembles tev source files into qxx executables.\n"

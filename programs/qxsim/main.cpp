@@ -12,6 +12,7 @@
 #include "configuration/BuildVersion.h"
 #include "configuration/CommandOptions.h"
 #include "configuration/CommonOptions.h"
+#include "qx/Version.h"
 #include "qxsim/ServerOptions.h"
 #include "sdksupport/ArchConfig.h"
 #include "server/Server.h"
@@ -26,9 +27,9 @@ namespace {
 
 using Configuration::CommandOptions;
 
-char const* const s_build_version = "1.0.0 at " __DATE__ " " __TIME__ " on linux_x86_64";
+char const* const s_build_version = QX_VERSION " at " __DATE__ " " __TIME__ " on linux_x86_64";
 char const* const s_title = "qxsim Orvalis simulator server";
-char const* const s_tool_version = "1.0.0";
+char const* const s_tool_version = QX_VERSION;
 char const* const s_notice =
     "qxsim is part of the Orvalis accelerator software kit.\n"
     "It runs qxx executables on simulated processors for clients on the network.\n"
