@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "ToolMain.h"
 #include "configuration/BuildVersion.h"
 #include "configuration/CommandOptions.h"
 #include "configuration/CommonOptions.h"
@@ -239,14 +240,5 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return run(argc, argv);
-    } catch (...) {
-        // The framework throws pointers to exceptions made with new. Ending
-        // the process inside the handler, while the exception is still
-        // being handled, leaves it referenced rather than leaked.
-        std::fflush(stdout);
-        std::cout << "CRITICAL ERROR, unhandled exception caught. Exiting.\n" << std::endl;
-        std::exit(1);
-    }
+    return Programs::runTool([&] { return run(argc, argv); }, Programs::Unhandled::ExitFromStandardOutput);
 }

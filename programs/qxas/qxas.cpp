@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 
+#include "ToolMain.h"
 #include "configuration/BuildVersion.h"
 #include "configuration/CommandOptions.h"
 #include "generic/Exception.h"
@@ -120,18 +121,18 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return run(argc, argv);
-    } catch (Generic::Exception* exception) {
-        // The system model throws while it is first built, e.g. for a
-        // configuration without a system.chips list.
-        std::unique_ptr<Generic::Exception> const owned(exception);
-        std::fflush(stdout);
-        std::fprintf(stderr, "ERROR: %s\n", owned->toString().c_str());
-        return Qxas::STATUS_BROKEN_CONFIGURATION;
-    } catch (...) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "CRITICAL ERROR, unhandled exception caught. Exiting.\n");
-        return Qxas::STATUS_USAGE;
-    }
+    return Programs::runTool(
+        [&] {
+            try {
+                return run(argc, argv);
+            } catch (Generic::Exception* exception) {
+                // The system model throws while it is first built, e.g. for
+                // a configuration without a system.chips list.
+                std::unique_ptr<Generic::Exception> const owned(exception);
+                std::fflush(stdout);
+                std::fprintf(stderr, "ERROR: %s\n", owned->toString().c_str());
+                return static_cast<int>(Qxas::STATUS_BROKEN_CONFIGURATION);
+            }
+        },
+        Programs::Unhandled::ReturnFromStandardError, Qxas::STATUS_USAGE);
 }

@@ -9,6 +9,7 @@
 // Exit status: 0 after help, version and a shutdown by SIGTERM or SIGINT;
 // 1 for a bad option or value (the option set may end the process itself
 // with 1); 2 when the server cannot listen.
+#include "ToolMain.h"
 #include "configuration/BuildVersion.h"
 #include "configuration/CommandOptions.h"
 #include "configuration/CommonOptions.h"
@@ -112,12 +113,5 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    try {
-        return run(argc, argv);
-    } catch (...) {
-        // The framework throws pointers to exceptions made with new.
-        std::fflush(stdout);
-        std::cout << "CRITICAL ERROR, unhandled exception caught. Exiting.\n" << std::endl;
-        std::exit(1);
-    }
+    return Programs::runTool([&] { return run(argc, argv); }, Programs::Unhandled::ExitFromStandardOutput);
 }
