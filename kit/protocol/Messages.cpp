@@ -2,31 +2,20 @@
 
 #include "protocol/ByteCodec.h"
 
+#include <utility>
+
 namespace Protocol {
 
 namespace {
 
 char const* frameName(FrameType type) {
-    switch (type) {
-        case FrameType::Hello:
-            return "hello";
-        case FrameType::Welcome:
-            return "welcome";
-        case FrameType::Error:
-            return "error";
-        case FrameType::Request:
-            return "request";
-        case FrameType::Response:
-            return "response";
-        case FrameType::Queued:
-            return "queued";
-        case FrameType::Heartbeat:
-            return "heartbeat";
-        case FrameType::Trace:
-            return "trace";
-        case FrameType::Ended:
-            return "ended";
-    }
+    static std::pair<FrameType, char const*> const k_names[] = {
+        {FrameType::Hello, "hello"},         {FrameType::Welcome, "welcome"},   {FrameType::Error, "error"},
+        {FrameType::Request, "request"},     {FrameType::Response, "response"}, {FrameType::Queued, "queued"},
+        {FrameType::Heartbeat, "heartbeat"}, {FrameType::Trace, "trace"},       {FrameType::Ended, "ended"},
+    };
+    for (auto const& [known, name] : k_names)
+        if (known == type) return name;
     return "unknown";
 }
 
