@@ -5,7 +5,7 @@
 #ifndef HOSTLIB_CHIPSESSION_H
 #define HOSTLIB_CHIPSESSION_H
 
-#include "hostlib/MonoAllocator.h"
+#include "simulator/MonoAllocator.h"
 
 #include <cstdint>
 #include <set>
@@ -27,7 +27,7 @@ struct ChipSession {
     uint64_t cycleLimit = 0;
 
     uint32_t thread = 0;
-    MonoAllocator allocator;
+    Simulator::MonoAllocator allocator;
 
     uint32_t nextRequest = 1;
     std::set<uint32_t> writeRequests;  // completed, not yet waited for

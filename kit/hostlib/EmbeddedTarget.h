@@ -23,33 +23,7 @@ public:
                                                   std::shared_ptr<TargetEvents> events, Status& status);
     ~EmbeddedTarget() override;
 
-    uint32_t chipCount() const override;
-    Simulator::ProcessorConfig const& dimensions(uint32_t chip) const override;
-
-    Status load(uint32_t chip, Qxx::QxxImage const& image) override;
-    Status reset(uint32_t chip) override;
-    Status run(uint32_t chip, Simulator::RunLimits const& limits) override;
-    Status halt(uint32_t chip) override;
-    void abort(uint32_t chip) override;
-    Simulator::ProcessorState wait(uint32_t chip) override;
-    Simulator::ProcessorState state(uint32_t chip) const override;
-    ProgramEnd lastEnd(uint32_t chip) const override;
-
-    Status readMemory(uint32_t chip, uint64_t address, void* data, size_t size) override;
-    Status writeMemory(uint32_t chip, uint64_t address, void const* data, size_t size) override;
-    Status readControlRegister(uint32_t chip, uint32_t reg, uint32_t& value) override;
-    Status writeControlRegister(uint32_t chip, uint32_t reg, uint32_t value) override;
-
-    Status semaphoreWait(uint32_t chip, uint32_t semaphore) override;
-    Status semaphoreSignal(uint32_t chip, uint32_t semaphore) override;
-
-    bool symbolValue(uint32_t chip, std::string const& name, uint32_t& value) const override;
-
-    Status startTrace(uint32_t chip, std::string const& path) override;
-    void stopTrace(uint32_t chip) override;
-    bool tracing(uint32_t chip) const override;
-
-    void* processorObject(uint32_t chip) override;
+    HOSTLIB_TARGET_OPERATIONS(, override);
 
     // One chip's runner and watcher; shared with the watcher thread.
     struct Chip;

@@ -366,6 +366,7 @@ bool RemoteTarget::tracing(uint32_t chip) const {
     return slot.tracing;
 }
 
+// The processor lives in the server.
 void* RemoteTarget::processorObject(uint32_t) {
     return nullptr;
 }

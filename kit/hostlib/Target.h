@@ -1,6 +1,7 @@
 // The back end of one connection: the processors (chips) that a handle
 // reaches once it is connected. EmbeddedTarget runs them on simulators
-// inside this library; a remote back end would talk to a simulator server.
+// inside this library; RemoteTarget drives the processors of a qxsim
+// simulator server, one server connection per chip.
 //
 // The caller (HandleState) has checked the chip number against
 // chipCount() and the plain arguments; a Target checks what only it can
@@ -40,51 +41,56 @@ public:
     virtual void programEnded(ProgramEnd const& end) = 0;
 };
 
+// The operations of a back end, declared once: Target declares them pure
+// (HOSTLIB_TARGET_OPERATIONS(virtual, = 0)) and each back end overrides
+// them all (HOSTLIB_TARGET_OPERATIONS(, override)).
+//
+// chipCount and dimensions: the processors and their dimensions, which do
+// not change while connected.
+// load, reset, run: program control. load and reset fail while a program
+// runs; run starts a loaded program or resumes a stopped one and returns
+// at once.
+// halt: asks the running program to stop where it is (NOT_RUNNING if none).
+// abort: ends a running program with a fault ("aborted by the host"); no
+// effect when none runs.
+// wait: blocks until no run is active and the end has been reported.
+// lastEnd: the end of the last run: return value and fault text.
+// readMemory, writeMemory: mono memory as bytes; readControlRegister,
+// writeControlRegister: control registers (Simulator::ControlRegister).
+// semaphoreWait, semaphoreSignal: the host side of the semaphores; the
+// caller has checked the number.
+// startTrace, stopTrace, tracing: instruction trace of the processor into
+// a file (replaced), until stopTrace, which flushes and closes it.
+// processorObject: the object that executes programs on the chip, for the
+// kit's own tools (__qxapi_get_loader); null when it lives elsewhere.
+#define HOSTLIB_TARGET_OPERATIONS(before, after)                                                     \
+    before uint32_t chipCount() const after;                                                         \
+    before Simulator::ProcessorConfig const& dimensions(uint32_t chip) const after;                  \
+    before Status load(uint32_t chip, Qxx::QxxImage const& image) after;                             \
+    before Status reset(uint32_t chip) after;                                                        \
+    before Status run(uint32_t chip, Simulator::RunLimits const& limits) after;                      \
+    before Status halt(uint32_t chip) after;                                                         \
+    before void abort(uint32_t chip) after;                                                          \
+    before Simulator::ProcessorState wait(uint32_t chip) after;                                      \
+    before Simulator::ProcessorState state(uint32_t chip) const after;                               \
+    before ProgramEnd lastEnd(uint32_t chip) const after;                                            \
+    before Status readMemory(uint32_t chip, uint64_t address, void* data, size_t size) after;        \
+    before Status writeMemory(uint32_t chip, uint64_t address, void const* data, size_t size) after; \
+    before Status readControlRegister(uint32_t chip, uint32_t reg, uint32_t& value) after;           \
+    before Status writeControlRegister(uint32_t chip, uint32_t reg, uint32_t value) after;           \
+    before Status semaphoreWait(uint32_t chip, uint32_t semaphore) after;                            \
+    before Status semaphoreSignal(uint32_t chip, uint32_t semaphore) after;                          \
+    before bool symbolValue(uint32_t chip, std::string const& name, uint32_t& value) const after;    \
+    before Status startTrace(uint32_t chip, std::string const& path) after;                          \
+    before void stopTrace(uint32_t chip) after;                                                      \
+    before bool tracing(uint32_t chip) const after;                                                  \
+    before void* processorObject(uint32_t chip) after
+
 class Target {
 public:
     virtual ~Target() = default;
 
-    virtual uint32_t chipCount() const = 0;
-    // Dimensions of a processor; they do not change while connected.
-    virtual Simulator::ProcessorConfig const& dimensions(uint32_t chip) const = 0;
-
-    // Program control. load and reset fail while a program runs; run
-    // starts a loaded program or resumes a stopped one and returns at once.
-    virtual Status load(uint32_t chip, Qxx::QxxImage const& image) = 0;
-    virtual Status reset(uint32_t chip) = 0;
-    virtual Status run(uint32_t chip, Simulator::RunLimits const& limits) = 0;
-    // Asks the running program to stop where it is (NOT_RUNNING if none).
-    virtual Status halt(uint32_t chip) = 0;
-    // Ends a running program with a fault ("aborted by the host"); no
-    // effect when none runs.
-    virtual void abort(uint32_t chip) = 0;
-    // Blocks until no run is active and the end has been reported.
-    virtual Simulator::ProcessorState wait(uint32_t chip) = 0;
-    virtual Simulator::ProcessorState state(uint32_t chip) const = 0;
-    // The end of the last run: return value and fault text.
-    virtual ProgramEnd lastEnd(uint32_t chip) const = 0;
-
-    // Mono memory as bytes; control registers (Simulator::ControlRegister).
-    virtual Status readMemory(uint32_t chip, uint64_t address, void* data, size_t size) = 0;
-    virtual Status writeMemory(uint32_t chip, uint64_t address, void const* data, size_t size) = 0;
-    virtual Status readControlRegister(uint32_t chip, uint32_t reg, uint32_t& value) = 0;
-    virtual Status writeControlRegister(uint32_t chip, uint32_t reg, uint32_t value) = 0;
-
-    // Host side of the semaphores; the caller has checked the number.
-    virtual Status semaphoreWait(uint32_t chip, uint32_t semaphore) = 0;
-    virtual Status semaphoreSignal(uint32_t chip, uint32_t semaphore) = 0;
-
-    virtual bool symbolValue(uint32_t chip, std::string const& name, uint32_t& value) const = 0;
-
-    // Instruction trace of the processor into a file (replaced), until
-    // stopTrace, which flushes and closes it.
-    virtual Status startTrace(uint32_t chip, std::string const& path) = 0;
-    virtual void stopTrace(uint32_t chip) = 0;
-    virtual bool tracing(uint32_t chip) const = 0;
-
-    // The object that executes programs on the chip, for the kit's own
-    // tools (__qxapi_get_loader); null when it lives elsewhere.
-    virtual void* processorObject(uint32_t chip) = 0;
+    HOSTLIB_TARGET_OPERATIONS(virtual, = 0);
 };
 
 }  // namespace HostLib

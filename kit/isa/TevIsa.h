@@ -5,8 +5,8 @@
 // An instruction is a 64-bit word, stored in the target's byte order:
 //   bits 63..56 opcode, 55..48 rd, 47..40 ra, 39..32 rb, 31..0 imm.
 // Fields an instruction does not use must be zero.
-#ifndef SIMULATOR_TEVISA_H
-#define SIMULATOR_TEVISA_H
+#ifndef ISA_TEVISA_H
+#define ISA_TEVISA_H
 
 #include <cstddef>
 #include <cstdint>

@@ -46,10 +46,11 @@ enum class FrameType : uint8_t {
 
 bool isKnownFrameType(uint8_t type);
 
+// The numbers are the wire format. 3, 12, 17 and 18 named operations that
+// are gone; the server answers them as unknown operations.
 enum class Operation : uint16_t {
     Reset = 1,
     Load = 2,
-    Unload = 3,
     Run = 4,  // a = program handle, 0 for the program loaded last
     Halt = 5,
     Start = 6,
@@ -58,13 +59,10 @@ enum class Operation : uint16_t {
     WriteControlRegister = 9,
     ReadMonoMemory = 10,
     WriteMonoMemory = 11,
-    RegisterSemaphore = 12,
     SemaphoreWait = 13,
     SemaphoreSignal = 14,
     SymbolValue = 15,
     FreeMemory = 16,
-    Allocate = 17,
-    Free = 18,
     TraceOn = 19,
     TraceOff = 20,
 };

@@ -76,23 +76,14 @@ public:
 
     // Known from the handshake; no round trip.
     ProcessorInfo const& processorInfo() const { return m_info; }
-    int numPes(uint32_t& count) const;
-    int numThreads(uint32_t& count) const;
-    int numProcessors(uint32_t& count) const;
-    int numSemaphores(uint32_t& count) const;
-    int endianness(int& order) const;  // 1 little, 2 big
 
     // Stops any program, clears memories and forgets the program.
     int reset();
-    // Reads the qxx file on this side and sends it; program receives the
-    // handle of the loaded program (the last loaded program is the only
-    // one resident).
-    int load(std::string const& path, uint32_t& program);
+    // Sends a qxx file; program receives the handle of the loaded program
+    // (the last loaded program is the only one resident).
     int loadImage(std::string const& name, std::vector<uint8_t> const& bytes, uint32_t& program);
-    int unload(uint32_t program);
-    // Start the program loaded last (run) or a given one; return at once.
+    // Starts the program loaded last; returns at once.
     int run();
-    int runProcess(uint32_t program);
     int halt();   // stops a run where it is; the run ends with RunState::Stopped
     int start();  // resumes a stopped program
     // Blocks until the run ends. 0 when the program halted; otherwise
@@ -111,16 +102,13 @@ public:
     int readMonoMemory(uint64_t address, void* data, uint32_t size);
     int writeMonoMemory(uint64_t address, void const* data, uint32_t size);
 
-    int registerSemaphore(uint32_t semaphore);
     int semaphoreWait(uint32_t semaphore);  // blocks until taken or the program ends
     int semaphoreSignal(uint32_t semaphore);
 
     // program 0: the program loaded last.
     int symbolValue(uint32_t program, std::string const& name, uint64_t& value);
+    // The mono memory between the program and the stack.
     int freeMemory(uint64_t& bytes);
-    // persistent: survives unloads (QXAPI_allocate_static_shared_memory).
-    int allocate(uint32_t size, bool persistent, uint64_t& address);
-    int free(uint64_t address);
 
     int enableTrace();
     int disableTrace();

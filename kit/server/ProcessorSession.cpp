@@ -3,6 +3,7 @@
 #include "qxx/QxxReader.h"
 
 #include <algorithm>
+#include <map>
 
 namespace SimServer {
 
@@ -44,10 +45,7 @@ ProcessorSession::ProcessorSession(ServerSettings const& settings,
     : m_settings(settings),
       m_wake(std::move(wake)),
       m_trace(settings.traceBufferSize, m_wake),
-      m_runner(std::move(processor)),
-      m_heap(settings.processor.monoMemoryStart, uint64_t(settings.processor.monoMemoryStart) +
-                                                     settings.processor.monoMemorySize -
-                                                     settings.processor.monoStackSize) {
+      m_runner(std::move(processor)) {
     m_runner.setEndHandler([this](ProcessorState) { onRunEnd(); });
 }
 
@@ -75,74 +73,40 @@ ProcessorInfo ProcessorSession::info() const {
     return info;
 }
 
+// The handler of each operation but the semaphore wait, which may answer
+// later and so has a shape of its own.
+ProcessorSession::Handler ProcessorSession::handlerOf(Operation operation) {
+    static std::map<Operation, Handler> const k_handlers = {
+        {Operation::Reset, &ProcessorSession::reset},
+        {Operation::Load, &ProcessorSession::load},
+        {Operation::Run, &ProcessorSession::run},
+        {Operation::Halt, &ProcessorSession::halt},
+        {Operation::Start, &ProcessorSession::resume},
+        {Operation::ReturnValue, &ProcessorSession::returnValue},
+        {Operation::ReadControlRegister, &ProcessorSession::readControlRegister},
+        {Operation::WriteControlRegister, &ProcessorSession::writeControlRegister},
+        {Operation::ReadMonoMemory, &ProcessorSession::readMonoMemory},
+        {Operation::WriteMonoMemory, &ProcessorSession::writeMonoMemory},
+        {Operation::SemaphoreSignal, &ProcessorSession::semaphoreSignal},
+        {Operation::SymbolValue, &ProcessorSession::symbolValue},
+        {Operation::FreeMemory, &ProcessorSession::freeMemory},
+        {Operation::TraceOn, &ProcessorSession::traceOn},
+        {Operation::TraceOff, &ProcessorSession::traceOff},
+    };
+    auto const found = k_handlers.find(operation);
+    return found == k_handlers.end() ? nullptr : found->second;
+}
+
 bool ProcessorSession::handle(Request const& request, Response& response) {
     captureRunEnd();
     response = Response();
     response.sequence = request.sequence;
-    switch (request.operation) {
-        case Operation::Reset:
-            reset(response);
-            break;
-        case Operation::Load:
-            load(request, response);
-            break;
-        case Operation::Unload:
-            unload(request, response);
-            break;
-        case Operation::Run:
-            run(request, response);
-            break;
-        case Operation::Halt:
-            halt(response);
-            break;
-        case Operation::Start:
-            resume(response);
-            break;
-        case Operation::ReturnValue:
-            returnValue(response);
-            break;
-        case Operation::ReadControlRegister:
-            readControlRegister(request, response);
-            break;
-        case Operation::WriteControlRegister:
-            writeControlRegister(request, response);
-            break;
-        case Operation::ReadMonoMemory:
-            readMonoMemory(request, response);
-            break;
-        case Operation::WriteMonoMemory:
-            writeMonoMemory(request, response);
-            break;
-        case Operation::RegisterSemaphore:
-            registerSemaphore(request, response);
-            break;
-        case Operation::SemaphoreWait:
-            return semaphoreWait(request, response);
-        case Operation::SemaphoreSignal:
-            semaphoreSignal(request, response);
-            break;
-        case Operation::SymbolValue:
-            symbolValue(request, response);
-            break;
-        case Operation::FreeMemory:
-            response.value = m_heap.freeBytes();
-            break;
-        case Operation::Allocate:
-            allocate(request, response);
-            break;
-        case Operation::Free:
-            free(request, response);
-            break;
-        case Operation::TraceOn:
-            m_trace_on = true;
-            break;
-        case Operation::TraceOff:
-            m_trace_on = false;
-            break;
-        default:
-            answer(response, k_err_unknown_operation,
-                   "unknown operation " + std::to_string(static_cast<unsigned>(request.operation)));
-    }
+    if (request.operation == Operation::SemaphoreWait) return semaphoreWait(request, response);
+    if (Handler const handler = handlerOf(request.operation))
+        (this->*handler)(request, response);
+    else
+        answer(response, k_err_unknown_operation,
+               "unknown operation " + std::to_string(static_cast<unsigned>(request.operation)));
     return true;
 }
 
@@ -155,12 +119,12 @@ bool ProcessorSession::checkProgram(uint64_t handle, Response& response) const {
     return false;
 }
 
-void ProcessorSession::reset(Response& response) {
+void ProcessorSession::reset(Request const&, Response& response) {
     abortRun(k_ok, std::string());
     std::string error;
     if (!processor().reset(error)) return answer(response, k_err_state, error);
     m_program = 0;
-    m_heap.removeProgram();
+    m_program_end = 0;
 }
 
 void ProcessorSession::load(Request const& request, Response& response) {
@@ -178,17 +142,8 @@ void ProcessorSession::load(Request const& request, Response& response) {
     m_program = m_next_program++;
     m_program_name = request.text;
     m_program_size = request.data.size();
-    m_heap.placeProgram(programEnd(image));
+    m_program_end = programEnd(image);
     response.value = m_program;
-}
-
-void ProcessorSession::unload(Request const& request, Response& response) {
-    if (!checkProgram(request.a, response)) return;
-    if (m_running) return answer(response, k_err_state, "cannot unload while the program runs");
-    std::string error;
-    if (!processor().reset(error)) return answer(response, k_err_state, error);
-    m_program = 0;
-    m_heap.removeProgram();
 }
 
 void ProcessorSession::run(Request const& request, Response& response) {
@@ -200,7 +155,7 @@ void ProcessorSession::run(Request const& request, Response& response) {
     startRun(response);
 }
 
-void ProcessorSession::resume(Response& response) {
+void ProcessorSession::resume(Request const&, Response& response) {
     if (processor().state() != ProcessorState::Stopped)
         return answer(response, k_err_state, "no stopped program");
     startRun(response);
@@ -235,12 +190,12 @@ void ProcessorSession::stopTrace() {
     processor().stopTrace();
 }
 
-void ProcessorSession::halt(Response& response) {
+void ProcessorSession::halt(Request const&, Response& response) {
     if (!m_running) return answer(response, k_err_state, "no program is running");
     m_runner.halt();
 }
 
-void ProcessorSession::returnValue(Response& response) {
+void ProcessorSession::returnValue(Request const&, Response& response) {
     ProcessorState const state = processor().state();
     if (state == ProcessorState::Halted) {
         response.value = static_cast<uint32_t>(processor().returnValue());
@@ -289,11 +244,6 @@ void ProcessorSession::writeMonoMemory(Request const& request, Response& respons
         answer(response, k_err_memory, error);
 }
 
-void ProcessorSession::registerSemaphore(Request const& request, Response& response) {
-    if (request.a >= m_settings.processor.numberSemaphores)
-        answer(response, k_err_no_such_semaphore, "no semaphore " + std::to_string(request.a));
-}
-
 bool ProcessorSession::semaphoreWait(Request const& request, Response& response) {
     if (request.a >= m_settings.processor.numberSemaphores) {
         answer(response, k_err_no_such_semaphore, "no semaphore " + std::to_string(request.a));
@@ -337,16 +287,22 @@ void ProcessorSession::symbolValue(Request const& request, Response& response) {
     response.value = value;
 }
 
-void ProcessorSession::allocate(Request const& request, Response& response) {
-    std::string error;
-    if (request.a > UINT32_MAX ||
-        !m_heap.allocate(uint32_t(request.a), request.b != 0, response.value, error))
-        answer(response, k_err_out_of_memory, error.empty() ? "allocation too large" : error);
+// The host allocates in the mono memory between the program, rounded up to
+// 8 bytes, and the stack.
+void ProcessorSession::freeMemory(Request const&, Response& response) {
+    Simulator::ProcessorConfig const& config = m_settings.processor;
+    auto const alignUp = [](uint64_t value) { return (value + 7) & ~uint64_t(7); };
+    uint64_t const floor = alignUp(std::max<uint64_t>(config.monoMemoryStart, m_program_end));
+    uint64_t const top = uint64_t(config.monoMemoryStart) + config.monoMemorySize - config.monoStackSize;
+    response.value = top > floor ? top - floor : 0;
 }
 
-void ProcessorSession::free(Request const& request, Response& response) {
-    std::string error;
-    if (!m_heap.free(request.a, error)) answer(response, k_err_bad_argument, error);
+void ProcessorSession::traceOn(Request const&, Response&) {
+    m_trace_on = true;
+}
+
+void ProcessorSession::traceOff(Request const&, Response&) {
+    m_trace_on = false;
 }
 
 std::vector<Response> ProcessorSession::takeCompletions() {

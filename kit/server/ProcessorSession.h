@@ -8,7 +8,6 @@
 #define SERVER_PROCESSORSESSION_H
 
 #include "protocol/Messages.h"
-#include "server/MonoHeap.h"
 #include "server/ServerSettings.h"
 #include "server/TraceBuffer.h"
 #include "simulator/ProcessorRunner.h"
@@ -80,23 +79,25 @@ private:
     Simulator::Processor& processor() { return m_runner.processor(); }
     bool checkProgram(uint64_t handle, Response& response) const;
 
-    void reset(Response& response);
+    using Handler = void (ProcessorSession::*)(Request const& request, Response& response);
+    static Handler handlerOf(Protocol::Operation operation);
+
+    void reset(Request const& request, Response& response);
     void load(Request const& request, Response& response);
-    void unload(Request const& request, Response& response);
     void run(Request const& request, Response& response);
-    void halt(Response& response);
-    void resume(Response& response);
-    void returnValue(Response& response);
+    void halt(Request const& request, Response& response);
+    void resume(Request const& request, Response& response);
+    void returnValue(Request const& request, Response& response);
     void readControlRegister(Request const& request, Response& response);
     void writeControlRegister(Request const& request, Response& response);
     void readMonoMemory(Request const& request, Response& response);
     void writeMonoMemory(Request const& request, Response& response);
-    void registerSemaphore(Request const& request, Response& response);
     bool semaphoreWait(Request const& request, Response& response);
     void semaphoreSignal(Request const& request, Response& response);
     void symbolValue(Request const& request, Response& response);
-    void allocate(Request const& request, Response& response);
-    void free(Request const& request, Response& response);
+    void freeMemory(Request const& request, Response& response);
+    void traceOn(Request const& request, Response& response);
+    void traceOff(Request const& request, Response& response);
 
     bool startRun(Response& response);
     void startTrace();
@@ -108,12 +109,12 @@ private:
     std::function<void()> m_wake;
     TraceBuffer m_trace;  // outlives the processor, which writes into it
     Simulator::ProcessorRunner m_runner;
-    MonoHeap m_heap;
 
     uint32_t m_program = 0;  // handle of the resident program, 0: none
     uint32_t m_next_program = 1;
     std::string m_program_name;
     size_t m_program_size = 0;
+    uint64_t m_program_end = 0;  // first mono byte after its data and bss
 
     bool m_trace_on = false;
 

@@ -2,7 +2,7 @@
 // the host, and the guarantee that nothing hangs.
 #include "simulator/Processor.h"
 
-#include "tests/support/TestPrograms.h"
+#include "tests/support/TevTestPrograms.h"
 
 #include <gtest/gtest.h>
 
@@ -90,7 +90,7 @@ TEST(ProcessorRun, LoadAndResetAreRefusedWhileRunning) {
     std::string error;
     EXPECT_FALSE(processor->reset(error));
     EXPECT_EQ(error, "cannot reset the processor while a program runs");
-    EXPECT_FALSE(processor->load(KitTest::assembleSource("halt r0\n"), error));
+    EXPECT_FALSE(processor->load(KitTest::buildProgram("halt r0\n"), error));
     EXPECT_EQ(error, "cannot load a program while one runs");
     processor->semaphoreSignal(0, error);
     runner.join();

@@ -2,7 +2,7 @@
 // and nothing is left running when the runner goes away.
 #include "simulator/ProcessorRunner.h"
 
-#include "tests/support/TestPrograms.h"
+#include "tests/support/TevTestPrograms.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "simulator/Processor.h"
 
-#include "tests/support/TestPrograms.h"
+#include "tests/support/TevTestPrograms.h"
 
 #include <gtest/gtest.h>
 
@@ -272,12 +272,12 @@ TEST(ProcessorConfigCheck, DimensionsOutsideTheirLimitsAreRefused) {
 TEST(ProcessorLoad, ImagesThatDoNotFitAreRefused) {
     std::string error;
     auto processor = Processor::create(ProcessorConfig(), error);
-    Qxx::QxxImage image = KitTest::assembleSource(".data 0xf000\n .word 1\n .code\n halt r0\n");
+    Qxx::QxxImage image = KitTest::buildProgram(".data 0xf000\n .word 1\n .code\n halt r0\n");
     EXPECT_FALSE(processor->load(image, error));
     EXPECT_EQ(error,
               "the data section 0x0000f000..0x0000f004 does not fit in mono memory 0x00000000..0x0000f000 "
               "below the stack");
-    image = KitTest::assembleSource(".bss\n .space 0x10000\n .code\n halt r0\n");
+    image = KitTest::buildProgram(".bss\n .space 0x10000\n .code\n halt r0\n");
     EXPECT_FALSE(processor->load(image, error));
     EXPECT_EQ(error,
               "the bss section 0x00000000..0x00010000 does not fit in mono memory 0x00000000..0x0000f000 "

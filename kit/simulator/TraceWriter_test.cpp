@@ -1,6 +1,6 @@
 #include "simulator/TraceWriter.h"
 
-#include "tests/support/TestPrograms.h"
+#include "tests/support/TevTestPrograms.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
-// A first-fit allocator of mono memory for the host: the arena is the
-// mono memory between the loaded program's data and the stack. Blocks
-// are aligned to 8 bytes. Dynamic blocks are released when the program
+// A first-fit allocator of a processor's mono memory for the host: the
+// arena is the mono memory between the loaded program's data and the
+// stack. Blocks are aligned to 8 bytes. Dynamic blocks are released when the program
 // is unloaded or replaced; static blocks stay reserved until freed.
-#ifndef HOSTLIB_MONOALLOCATOR_H
-#define HOSTLIB_MONOALLOCATOR_H
+#ifndef SIMULATOR_MONOALLOCATOR_H
+#define SIMULATOR_MONOALLOCATOR_H
 
 #include <cstdint>
 #include <map>
 
-namespace HostLib {
+namespace Simulator {
 
 class MonoAllocator {
 public:
@@ -39,6 +39,6 @@ private:
     std::map<uint64_t, Block> m_blocks;  // by address
 };
 
-}  // namespace HostLib
+}  // namespace Simulator
 
 #endif

@@ -1,8 +1,8 @@
-#include "hostlib/MonoAllocator.h"
+#include "simulator/MonoAllocator.h"
 
 #include <algorithm>
 
-namespace HostLib {
+namespace Simulator {
 
 namespace {
 
@@ -43,8 +43,12 @@ void MonoAllocator::releaseDynamic() {
 
 uint64_t MonoAllocator::freeBytes() const {
     uint64_t used = 0;
-    for (auto const& [start, block] : m_blocks)
-        if (start >= m_begin && start < m_end) used += std::min(block.size, m_end - start);
+    for (auto const& [start, block] : m_blocks) {
+        // Only the part of a block inside the arena takes its space.
+        uint64_t const from = std::max(start, m_begin);
+        uint64_t const to = std::min(start + block.size, m_end);
+        if (from < to) used += to - from;
+    }
     return m_end - m_begin - std::min(used, m_end - m_begin);
 }
 
@@ -54,4 +58,4 @@ bool MonoAllocator::staticBelow(uint64_t address) const {
     return false;
 }
 
-}  // namespace HostLib
+}  // namespace Simulator
