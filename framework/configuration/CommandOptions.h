@@ -6,6 +6,7 @@
 #define CONFIGURATION_COMMANDOPTIONS_H
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -125,6 +126,9 @@ private:
     // Names under prefix: the system store's, then those the user and
     // command-line stores add.
     std::vector<std::string> collectSectionNames(std::string const& prefix) const;
+
+    // get() as a lookup for the system prefix.
+    std::function<bool(std::string&, char const*)> lookup();
 
     bool verifyEqualityRules(Properties& configuration, Properties& store);
     bool verifyAtLeastRules(Properties& configuration, Properties& store);
