@@ -141,7 +141,7 @@ private:
     bool m_show_useconfig = false;
     bool m_show_options = true;
     bool m_show_filenames = true;
-    std::unique_ptr<char[]> m_user_config_file_name;  // null when there is none
+    std::string m_user_config_file_name;  // empty when there is none
     char const* m_program_name = nullptr;
     std::string m_last_error;
 };

@@ -159,11 +159,7 @@ void CommandOptions::readConfigurationFiles(char const* configFileName) {
     }
     m_system_properties = std::move(files.system);
     m_user_properties = std::move(files.user);
-    m_user_config_file_name.reset();
-    if (!files.user_file.empty()) {
-        m_user_config_file_name.reset(new char[files.user_file.size() + 1]);
-        std::strcpy(m_user_config_file_name.get(), files.user_file.c_str());
-    }
+    m_user_config_file_name = files.user_file;
 }
 
 void CommandOptions::exitWithConfigFileFailure(std::string const& reason) {
