@@ -92,7 +92,7 @@ CommandOptions::CommandOptions(int& argc, char** argv, char const* configFileNam
     if (argc > 0 && argv) m_program_name = argv[0];
     if (argc > 1 && !setupCommandLine(argc, argv)) exitWithUsage();
     if (!checkForValidValues(m_config_file_name.c_str(), m_system_properties.get()) ||
-        !checkForValidValues(m_user_config_file_name.get(), m_user_properties.get()) ||
+        !checkForValidValues(m_user_config_file_name.c_str(), m_user_properties.get()) ||
         !checkForValidValues(k_command_line_source, m_command_line_properties.get())) {
         exitWithUsage();
     }

@@ -6,6 +6,7 @@
 #define CONFIGURATION_COMMANDOPTIONS_H
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -126,6 +127,9 @@ private:
     // command-line stores add.
     std::vector<std::string> collectSectionNames(std::string const& prefix) const;
 
+    // get() as a lookup for the system prefix.
+    std::function<bool(std::string&, char const*)> lookup();
+
     bool verifyEqualityRules(Properties& configuration, Properties& store);
     bool verifyAtLeastRules(Properties& configuration, Properties& store);
 
@@ -137,7 +141,7 @@ private:
     bool m_show_useconfig = false;
     bool m_show_options = true;
     bool m_show_filenames = true;
-    std::unique_ptr<char[]> m_user_config_file_name;  // null when there is none
+    std::string m_user_config_file_name;  // empty when there is none
     char const* m_program_name = nullptr;
     std::string m_last_error;
 };

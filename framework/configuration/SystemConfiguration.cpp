@@ -3,21 +3,22 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <vector>
 
 #include "configuration/CommandOptions.h"
 #include "configuration/Properties.h"
+#include "configuration/SystemConfiguration.h"
 #include "generic/LocateFile.h"
 
 namespace Configuration {
 
-char const* const CommandOptions::s_config_file_name = "target_device.cfg";
+char const* const CommandOptions::s_config_file_name = k_config_file_name;
 char const* const CommandOptions::s_home_dir_name = "HOME";
 
 namespace {
 
 char const* const k_system_path_variable = "QXPATH";
 char const* const k_config_extension = ".cfg";
-int const k_path_buffer_size = 2046;
 
 // The pieces of a comma-separated list, empty pieces skipped, none trimmed.
 std::vector<std::string> splitList(std::string const& list) {
@@ -34,28 +35,131 @@ std::vector<std::string> splitList(std::string const& list) {
 
 }  // namespace
 
-void CommandOptions::readConfigurationFiles(char const* configFileName) {
-    if (configFileName && *configFileName) {
-        // A configuration named on the command line stands alone: no user
-        // file is layered over it.
-        m_config_file_name = configFileName;
+std::string locateConfigFile(char const* environmentVariable) {
+    char path[k_config_path_buffer_size];
+    int pathLength = 0;
+    bool valid = Generic::locateFile(path, k_config_path_buffer_size, k_config_file_name,
+                                     static_cast<int>(std::strlen(k_config_file_name)), nullptr,
+                                     environmentVariable, k_config_extension, &pathLength);
+    if (!valid || pathLength == 0) return std::string();
+    return path;
+}
+
+Properties ConfigurationFiles::merged() const {
+    Properties result;
+    if (system) result = *system;
+    if (!user) return result;
+    std::vector<std::string> names;
+    if (!user->getNames(names)) return result;
+    for (std::string const& name : names) {
+        std::string value;
+        if (!user->get(value, name, false) || value.empty()) continue;
+        std::string delimiter;
+        bool const isList = user->getDelimiter(delimiter, name.c_str());
+        result.set(value, name.c_str(), isList ? delimiter.c_str() : nullptr);
+    }
+    return result;
+}
+
+bool loadConfigurationFiles(char const* namedFile, ConfigurationFiles& files, std::string& error) {
+    files = ConfigurationFiles();
+    if (namedFile && *namedFile) {
+        // A configuration named by the caller stands alone: no user file is
+        // layered over it.
+        files.system_file = namedFile;
     } else {
-        std::unique_ptr<char[]> systemFileName(getConfigFileName(k_system_path_variable));
-        m_user_config_file_name.reset(getConfigFileName(s_home_dir_name));
-        if (!systemFileName) exitWithConfigFileFailure("No system config filename found.");
-        m_config_file_name = systemFileName.get();
+        // Both are looked up before the system file's absence is reported.
+        files.system_file = locateConfigFile(k_system_path_variable);
+        files.user_file = locateConfigFile(CommandOptions::s_home_dir_name);
+        if (files.system_file.empty()) {
+            files.user_file.clear();
+            error = "No system config filename found.";
+            return false;
+        }
     }
-    m_system_properties = std::make_unique<Properties>(m_config_file_name.c_str());
-    if (!m_system_properties->isReady()) {
-        std::string message;
-        m_system_properties->getLastErrorMessage(message);
-        exitWithConfigFileFailure("System properties not ready: '" + message + "'");
+    files.system = std::make_unique<Properties>(files.system_file.c_str());
+    if (!files.system->isReady()) {
+        files.system->getLastErrorMessage(error);
+        files.user_file.clear();
+        return false;
     }
-    if (m_user_config_file_name) {
+    if (!files.user_file.empty()) {
         // A user file that cannot be read is ignored; the system file suffices.
-        auto user = std::make_unique<Properties>(m_user_config_file_name.get());
-        if (user->isReady()) m_user_properties = std::move(user);
+        auto user = std::make_unique<Properties>(files.user_file.c_str());
+        if (user->isReady())
+            files.user = std::move(user);
+        else
+            files.user_file.clear();
     }
+    return true;
+}
+
+int listIndex(std::string const& list, std::string const& item) {
+    std::vector<std::string> const pieces = splitList(list);
+    for (int i = static_cast<int>(pieces.size()) - 1; i >= 0; --i) {
+        if (pieces[i] == item) return i;
+    }
+    return -1;
+}
+
+std::string listItem(std::string const& list, int index) {
+    std::vector<std::string> const pieces = splitList(list);
+    if (index < 0 || index >= static_cast<int>(pieces.size())) return std::string();
+    return pieces[index];
+}
+
+bool systemPrefixPart(KeyLookup const& lookup, std::string const& prefix, std::string const& part,
+                      std::string& result, std::string& error) {
+    std::string const currentKey = part + "-id";
+    std::string current;
+    if (!lookup(current, currentKey.c_str())) {
+        error = "Could not find the current " + currentKey + " value";
+        return false;
+    }
+    std::string const idsKey = prefix + part + "-ids";
+    std::string ids;
+    if (!lookup(ids, idsKey.c_str())) {
+        error = "Could not find the current " + idsKey + " value";
+        return false;
+    }
+    int const index = listIndex(ids, current);
+    if (index < 0) {
+        error = "Could not find the current " + idsKey + " value for " + current;
+        return false;
+    }
+    std::string const namesKey = prefix + part + "s";
+    std::string names;
+    if (!lookup(names, namesKey.c_str())) {
+        error = "Could not find the current " + namesKey + " value for " + current;
+        return false;
+    }
+    result = listItem(names, index);
+    return true;
+}
+
+bool systemPrefix(KeyLookup const& lookup, std::string& prefix, std::string& error) {
+    prefix = "system.";
+    std::string chip;
+    if (!systemPrefixPart(lookup, prefix, "chip", chip, error)) return false;
+    prefix += chip + ".";
+    std::string node;
+    if (!systemPrefixPart(lookup, prefix, "node", node, error)) return false;
+    prefix += node + ".";
+    return true;
+}
+
+void CommandOptions::readConfigurationFiles(char const* configFileName) {
+    ConfigurationFiles files;
+    std::string error;
+    bool const loaded = loadConfigurationFiles(configFileName, files, error);
+    m_config_file_name = files.system_file;
+    if (!loaded) {
+        if (files.system_file.empty()) exitWithConfigFileFailure(error);
+        exitWithConfigFileFailure("System properties not ready: '" + error + "'");
+    }
+    m_system_properties = std::move(files.system);
+    m_user_properties = std::move(files.user);
+    m_user_config_file_name = files.user_file;
 }
 
 void CommandOptions::exitWithConfigFileFailure(std::string const& reason) {
@@ -64,14 +168,10 @@ void CommandOptions::exitWithConfigFileFailure(std::string const& reason) {
 }
 
 char* CommandOptions::getConfigFileName(char const* environmentVariable) {
-    char path[k_path_buffer_size];
-    int pathLength = 0;
-    bool valid = Generic::locateFile(path, k_path_buffer_size, s_config_file_name,
-                                     static_cast<int>(std::strlen(s_config_file_name)), nullptr,
-                                     environmentVariable, k_config_extension, &pathLength);
-    if (!valid || pathLength == 0) return nullptr;
-    char* copy = new char[std::strlen(path) + 1];
-    std::strcpy(copy, path);
+    std::string const path = locateConfigFile(environmentVariable);
+    if (path.empty()) return nullptr;
+    char* copy = new char[path.size() + 1];
+    std::strcpy(copy, path.c_str());
     return copy;
 }
 
@@ -86,56 +186,29 @@ void CommandOptions::usageConfigFile(char const* reason) {
 }
 
 bool CommandOptions::makeSystemPrefix(std::string& prefix) {
-    prefix = "system.";
-    std::string chip;
-    if (!getPrefixPart(prefix, "chip", chip)) return false;
-    prefix += chip + ".";
-    std::string node;
-    if (!getPrefixPart(prefix, "node", node)) return false;
-    prefix += node + ".";
-    return true;
+    std::string error;
+    if (systemPrefix(lookup(), prefix, error)) return true;
+    std::cerr << error << "\n";
+    return false;
 }
 
 bool CommandOptions::getPrefixPart(std::string const& prefix, std::string part, std::string& result) {
-    std::string const currentKey = part + "-id";
-    std::string current;
-    if (!get(current, currentKey.c_str())) {
-        std::cerr << "Could not find the current " << currentKey << " value\n";
-        return false;
-    }
-    std::string const idsKey = prefix + part + "-ids";
-    std::string ids;
-    if (!get(ids, idsKey.c_str())) {
-        std::cerr << "Could not find the current " << idsKey << " value\n";
-        return false;
-    }
-    int index = getIndex(ids, current);
-    if (index < 0) {
-        std::cerr << "Could not find the current " << idsKey << " value for " << current << "\n";
-        return false;
-    }
-    std::string const namesKey = prefix + part + "s";
-    std::string names;
-    if (!get(names, namesKey.c_str())) {
-        std::cerr << "Could not find the current " << namesKey << " value for " << current << "\n";
-        return false;
-    }
-    result = getIndexedValue(names, index);
-    return true;
+    std::string error;
+    if (systemPrefixPart(lookup(), prefix, part, result, error)) return true;
+    std::cerr << error << "\n";
+    return false;
 }
 
 int CommandOptions::getIndex(std::string& list, std::string& item) {
-    std::vector<std::string> const pieces = splitList(list);
-    for (int i = static_cast<int>(pieces.size()) - 1; i >= 0; --i) {
-        if (pieces[i] == item) return i;
-    }
-    return -1;
+    return listIndex(list, item);
 }
 
 std::string CommandOptions::getIndexedValue(std::string& list, int index) {
-    std::vector<std::string> const pieces = splitList(list);
-    if (index < 0 || index >= static_cast<int>(pieces.size())) return std::string();
-    return pieces[index];
+    return listItem(list, index);
+}
+
+KeyLookup CommandOptions::lookup() {
+    return [this](std::string& value, char const* key) { return get(value, key); };
 }
 
 bool CommandOptions::getWithSystemPrefix(std::string& value, char const* key) {

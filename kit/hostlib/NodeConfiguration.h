@@ -1,15 +1,15 @@
 // The dimensions of the simulated processors: those of the default VORN
-// node of the target_device.cfg that the kit's tools use (found along
-// QXPATH, then under its plain name; a file of the same name found
-// through HOME overrides its values), or the defaults of
+// node of the target_device.cfg that the kit's tools use, found and read
+// as the tools find and read it (a file of the same name found through
+// HOME overrides its values), or the defaults of
 // Simulator::ProcessorConfig when there is no such file.
 //
-// Unlike the tools, the library reads the file itself and reports every
-// problem as a text: it must never end the process.
+// Every problem is reported as a text: the library must never end the
+// process.
 #ifndef HOSTLIB_NODECONFIGURATION_H
 #define HOSTLIB_NODECONFIGURATION_H
 
-#include "simulator/ProcessorConfig.h"
+#include "isa/ProcessorConfig.h"
 
 #include <string>
 
@@ -26,10 +26,10 @@ public:
     // or "built-in defaults". False with a reason in error.
     static bool read(Simulator::ProcessorConfig& config, std::string& source, std::string& error);
 
-    // The same from a store already read: the default node's section.
-    // Keys the section lacks keep their default; a value that is not a
-    // number, an unknown endianness or dimensions the simulator cannot
-    // have are errors.
+    // The same from a store already read: the section of the current chip
+    // and node (the tools' system prefix). Keys the section lacks keep their
+    // default; a value that is not a number, an unknown endianness or
+    // dimensions the simulator cannot have are errors.
     static bool readFrom(Configuration::Properties& properties, Simulator::ProcessorConfig& config,
                          std::string& error);
 };

@@ -13,9 +13,9 @@
 #define HOSTLIB_TARGET_H
 
 #include "hostlib/Status.h"
+#include "isa/ProcessorConfig.h"
 #include "qxx/QxxImage.h"
 #include "simulator/Processor.h"
-#include "simulator/ProcessorConfig.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,8 +3,8 @@
 #ifndef SERVER_SERVERSETTINGS_H
 #define SERVER_SERVERSETTINGS_H
 
+#include "isa/ProcessorConfig.h"
 #include "protocol/Protocol.h"
-#include "simulator/ProcessorConfig.h"
 
 #include <chrono>
 #include <cstddef>

@@ -19,10 +19,10 @@
 #ifndef SIMULATOR_PROCESSOR_H
 #define SIMULATOR_PROCESSOR_H
 
+#include "isa/ProcessorConfig.h"
 #include "qxx/QxxImage.h"
 #include "simulator/DecodedProgram.h"
 #include "simulator/PolyArray.h"
-#include "simulator/ProcessorConfig.h"
 #include "simulator/SemaphoreBank.h"
 
 #include <array>

@@ -7,27 +7,25 @@
 #include <string>
 
 #include "assembler/Assembler.h"
+#include "isa/ProcessorConfig.h"
 #include "isa/TevIsa.h"
 
-namespace Configuration {
-class CommandOptions;
-}
-
-namespace SDKSupport {
-class ArchConfig;
-}
-
 namespace Qxas {
+
+// The dimensions of the default node, read from its architecture section.
+// False with the reason for a value that is not a number or an unknown
+// endianness.
+bool readTarget(Simulator::ProcessorConfig& target, std::string& error);
 
 // Fills the target fields of assemblerOptions. False, with the reason in
 // error, when the node is not one qxas can assemble for: an instruction
 // set other than tev, or an instruction size other than tev's.
-bool targetAssemblerOptions(SDKSupport::ArchConfig const& node, Configuration::CommandOptions& options,
+bool targetAssemblerOptions(Simulator::ProcessorConfig const& target,
                             Assembler::AssemblerOptions& assemblerOptions, std::string& error);
 
 // The node's mono and poly register counts, whatever its instruction set:
 // a dump writes the words that name other registers as raw words.
-Simulator::RegisterCounts targetRegisterCounts(SDKSupport::ArchConfig const& node);
+Simulator::RegisterCounts targetRegisterCounts(Simulator::ProcessorConfig const& target);
 
 // One line naming the target, for --verbose.
 std::string describeTarget(Assembler::AssemblerOptions const& assemblerOptions);

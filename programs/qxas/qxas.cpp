@@ -64,11 +64,10 @@ int countActions(QxasSettings const& settings) {
     return int(!settings.sources.empty()) + int(!settings.info.empty()) + int(!settings.dump.empty());
 }
 
-int assembleForNode(QxasSettings const& settings, CommandOptions& options,
-                    SDKSupport::ArchConfig const& node) {
+int assembleForNode(QxasSettings const& settings, Simulator::ProcessorConfig const& target) {
     Assembler::AssemblerOptions assemblerOptions;
     std::string error;
-    if (!Qxas::targetAssemblerOptions(node, options, assemblerOptions, error)) {
+    if (!Qxas::targetAssemblerOptions(target, assemblerOptions, error)) {
         std::fprintf(stderr, "qxas: %s\n", error.c_str());
         return Qxas::STATUS_USAGE;
     }
@@ -76,7 +75,8 @@ int assembleForNode(QxasSettings const& settings, CommandOptions& options,
     return Qxas::assembleProgram(settings, assemblerOptions);
 }
 
-int dispatch(QxasSettings const& settings, CommandOptions& options, SDKSupport::ArchConfig const& node) {
+int dispatch(QxasSettings const& settings, CommandOptions& options,
+             Simulator::ProcessorConfig const& target) {
     if (settings.help) {
         printUsage(options);
         return Qxas::STATUS_OK;
@@ -102,8 +102,8 @@ int dispatch(QxasSettings const& settings, CommandOptions& options, SDKSupport::
         return Qxas::STATUS_USAGE;
     }
     if (!settings.info.empty()) return Qxas::describeInstruction(settings.info);
-    if (!settings.dump.empty()) return Qxas::dumpProgram(settings, Qxas::targetRegisterCounts(node));
-    return assembleForNode(settings, options, node);
+    if (!settings.dump.empty()) return Qxas::dumpProgram(settings, Qxas::targetRegisterCounts(target));
+    return assembleForNode(settings, target);
 }
 
 int run(int argc, char** argv) {
@@ -112,10 +112,16 @@ int run(int argc, char** argv) {
     if (options == nullptr) return Qxas::STATUS_USAGE;
     // Validates the default node's architecture configuration; a broken
     // one ends the process there with status 255.
-    SDKSupport::ArchConfig const* node = SDKSupport::ArchConfig::getInstance();
+    SDKSupport::ArchConfig::getInstance();
+    Simulator::ProcessorConfig target;
+    std::string error;
+    if (!Qxas::readTarget(target, error)) {
+        std::fprintf(stderr, "qxas: %s\n", error.c_str());
+        return Qxas::STATUS_USAGE;
+    }
     QxasSettings settings = Qxas::QxasCommandLine::readSettings(*options, argc, argv);
     settings.emptyValue = emptyValue;
-    return dispatch(settings, *options, *node);
+    return dispatch(settings, *options, target);
 }
 
 }  // namespace

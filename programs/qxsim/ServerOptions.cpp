@@ -160,30 +160,4 @@ bool readServerSettings(Configuration::CommandOptions& options, ServerSettings& 
     return true;
 }
 
-Simulator::ProcessorConfig processorConfigOf(SDKSupport::ArchConfig const& arch,
-                                             Configuration::CommandOptions& options) {
-    Simulator::ProcessorConfig config;
-    config.totalNumberPes = arch.getNumberPolyProcessors();
-    config.monoRegistersSize = arch.getMonoRegisterSize();
-    config.monoStackSize = arch.getMonoStackSize();
-    config.polyMemorySize = arch.getPolyMemorySize();
-    config.polyRegistersSize = arch.getPolyRegisterSize();
-    config.enableStackSize = arch.getEnableStackSize();
-    config.numberSemaphores = arch.getNumberSemaphores();
-    config.numberThreads = arch.getNumberThreads();
-    config.instructionSize = arch.getInstructionSize();
-    config.instructionSet = arch.getTargetIset();
-    config.byteOrder =
-        arch.getEndianness() == Generic::ENDIANNESS_BIG ? Qxx::ByteOrder::Big : Qxx::ByteOrder::Little;
-    // The architecture configuration's own getters of these two announce
-    // their deprecation on standard output, so they are read as keys.
-    std::string text;
-    uint64_t value = 0;
-    if (options.getWithSystemPrefix(text, "mono-memory-size") && parseNumber(text, UINT32_MAX, value))
-        config.monoMemorySize = static_cast<uint32_t>(value);
-    if (options.getWithSystemPrefix(text, "mono-memory-start") && parseNumber(text, UINT32_MAX, value))
-        config.monoMemoryStart = static_cast<uint32_t>(value);
-    return config;
-}
-
 }  // namespace SimServer

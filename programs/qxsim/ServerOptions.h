@@ -1,11 +1,9 @@
-// qxsim's own command-line options and the settings made from them and
-// from the default node's architecture configuration.
+// qxsim's own command-line options and the settings made from them.
 #ifndef SERVER_SERVEROPTIONS_H
 #define SERVER_SERVEROPTIONS_H
 
 #include "configuration/CommandOptions.h"
 #include "configuration/Options.h"
-#include "sdksupport/ArchConfig.h"
 #include "server/ServerSettings.h"
 
 #include <string>
@@ -21,10 +19,6 @@ Configuration::Options** serverOptionTable();
 // an empty one, a bad QXSIM_PORT or a token longer than a client can
 // present.
 bool readServerSettings(Configuration::CommandOptions& options, ServerSettings& settings, std::string& error);
-
-// The processor dimensions of the default node.
-Simulator::ProcessorConfig processorConfigOf(SDKSupport::ArchConfig const& arch,
-                                             Configuration::CommandOptions& options);
 
 }  // namespace SimServer
 

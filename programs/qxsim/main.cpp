@@ -13,10 +13,13 @@
 #include "configuration/BuildVersion.h"
 #include "configuration/CommandOptions.h"
 #include "configuration/CommonOptions.h"
+#include "isa/NodeDimensions.h"
 #include "qx/Version.h"
 #include "qxsim/ServerOptions.h"
 #include "sdksupport/ArchConfig.h"
 #include "server/Server.h"
+#include "systemdefinition/Node.h"
+#include "systemdefinition/System.h"
 
 #include <unistd.h>
 #include <csignal>
@@ -79,7 +82,9 @@ int run(int argc, char** argv) {
     CommandOptions* options = CommandOptions::makeCommandOptions(argc, argv, &lists, nullptr);
     if (options == nullptr) return 1;
     options->usageLineFormat(false, true, false);
-    SDKSupport::ArchConfig* arch = SDKSupport::ArchConfig::getInstance();
+    // Checks the default node's architecture configuration; a broken one
+    // ends the process there.
+    SDKSupport::ArchConfig::getInstance();
 
     if (options->isOn(Configuration::CO_L_help)) {
         std::fflush(stdout);
@@ -102,8 +107,10 @@ int run(int argc, char** argv) {
         std::fprintf(stderr, "qxsim: %s\n", error.c_str());
         return 1;
     }
-    settings.processor = SimServer::processorConfigOf(*arch, *options);
-    if (!settings.processor.validate(error)) {
+    Configuration::Properties& node =
+        SystemDefinition::System::getInstance()->getNode()->getArchConfigProperties();
+    if (!Simulator::readNodeDimensions(node, settings.processor, error) ||
+        !settings.processor.validate(error)) {
         std::fprintf(stderr, "qxsim: the default node cannot be simulated: %s\n", error.c_str());
         return 1;
     }

@@ -1,4 +1,4 @@
-#include "simulator/ProcessorConfig.h"
+#include "isa/ProcessorConfig.h"
 
 namespace Simulator {
 

@@ -1,8 +1,9 @@
-// Dimensions of a simulated VORN node. The defaults are those of the
-// kit's sample target_device.cfg; the host library fills the struct from
-// the node's architecture configuration.
-#ifndef SIMULATOR_PROCESSORCONFIG_H
-#define SIMULATOR_PROCESSORCONFIG_H
+// Dimensions of a VORN node's processor, as the simulator runs it and the
+// assembler targets it. The defaults are those of the kit's sample
+// target_device.cfg; readNodeDimensions (isa/NodeDimensions.h) fills the
+// struct from the node's architecture configuration.
+#ifndef ISA_PROCESSORCONFIG_H
+#define ISA_PROCESSORCONFIG_H
 
 #include "qxx/ByteOrder.h"
 
