@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "qxapi/qxapi.h"
-#include "tests/support/ElfDynamic.h"
+#include "tests/support/ElfRunPath.h"
 
 using TestSupport::ElfDynamic;
 using TestSupport::ElfKind;
