@@ -41,7 +41,7 @@ QX_TEST_WRAPPER="$valgrind_command" "$build/bin/qx_e2e_tests" --gtest_filter="$f
 tail -n 3 "$logs/e2e.out"
 
 # 2. qxrun itself on each example with the real host library (found through
-# the framework's run path in build-bench/lib).
+# the host-API library's run path in build-bench/lib).
 if [ -f "$build/lib/liborvald_lib_direct.so" ] && ls "$build"/examples/*.qxx >/dev/null 2>&1; then
     for program in "$build"/examples/*.qxx; do
         for mode in "--sim" "--sim --qxtrace $logs/trace.out" ""; do

@@ -5,6 +5,8 @@
 #include <ctime>
 #include <memory>
 
+#include "generic/Distribution.h"
+
 namespace Configuration {
 
 char const* const BuildVersion::s_version_message =
@@ -14,7 +16,7 @@ char const* const BuildVersion::s_version_message =
 char const* const BuildVersion::s_library_version_message =
     "\nLibrary:       %s\nDistribution:  %s\nBuild Version: %s\n\n";
 char const* const BuildVersion::s_default_year = "2002";
-char const* const BuildVersion::s_distribution = "2.24";
+char const* const BuildVersion::s_distribution = Generic::k_distribution;
 char const* BuildVersion::s_build_version_string = nullptr;
 char* BuildVersion::s_current_year = nullptr;
 

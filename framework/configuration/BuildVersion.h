@@ -2,9 +2,11 @@
 #ifndef CONFIGURATION_BUILDVERSION_H
 #define CONFIGURATION_BUILDVERSION_H
 
+#include "generic/Export.h"
+
 namespace Configuration {
 
-class BuildVersion {
+class QX_FRAMEWORK_API BuildVersion {
 public:
     static char const* const s_version_message;          // banner of a tool
     static char const* const s_library_version_message;  // banner of a library
@@ -24,12 +26,13 @@ public:
 
 // Writes value into buffer in base 10, 8, or else upper-case hexadecimal;
 // returns buffer (null for a null buffer). The buffer size is not checked.
-char* itoa(int value, char* buffer, int base);
+QX_FRAMEWORK_API char* itoa(int value, char* buffer, int base);
 
 // Prints a tool's version banner on standard output: the banner of the
 // title and version, a blank line, the tool's notice lines and two more
 // newlines. The build version is recorded first.
-void printToolVersion(char const* buildVersion, char const* title, char const* version, char const* notice);
+QX_FRAMEWORK_API void printToolVersion(char const* buildVersion, char const* title, char const* version,
+                                       char const* notice);
 
 }  // namespace Configuration
 

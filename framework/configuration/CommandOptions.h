@@ -12,13 +12,14 @@
 #include <vector>
 
 #include "configuration/CommonOptions.h"
+#include "generic/Export.h"
 
 namespace Configuration {
 
 class Options;
 class Properties;
 
-class CommandOptions {
+class QX_FRAMEWORK_API CommandOptions {
 public:
     // Common option tables, null-terminated, created before main runs.
     static Options* s_std_tool_command_line_args[];
@@ -147,11 +148,11 @@ private:
 };
 
 // The single instance; null until made.
-extern CommandOptions* the_command_options;
+extern QX_FRAMEWORK_API CommandOptions* the_command_options;
 
 // Prints the usage line and the heading of the option list.
-void print_usage(char const* programName, bool showUseconfig, bool showOptions, bool showFilenames,
-                 char const* usageTail);
+QX_FRAMEWORK_API void print_usage(char const* programName, bool showUseconfig, bool showOptions,
+                                  bool showFilenames, char const* usageTail);
 
 }  // namespace Configuration
 

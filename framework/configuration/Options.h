@@ -35,9 +35,11 @@
 #include <memory>
 #include <string>
 
+#include "generic/Export.h"
+
 namespace Configuration {
 
-class Options {
+class QX_FRAMEWORK_API Options {
 public:
     using ValidValuesList = std::list<std::string>;
     using iterator = ValidValuesList::iterator;

@@ -17,9 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "generic/Export.h"
+
 namespace Configuration {
 
-class Properties {
+class QX_FRAMEWORK_API Properties {
 public:
     // Divides a name from its value in a line of configuration text.
     static char const DIVIDER;

@@ -8,9 +8,11 @@
 
 #include <string>
 
+#include "generic/Export.h"
+
 namespace Generic {
 
-class Exception {
+class QX_FRAMEWORK_API Exception {
 public:
     Exception();
     // A null or empty text leaves the message empty.

@@ -26,6 +26,7 @@
 #ifndef GENERIC_LOCATEFILE_H
 #define GENERIC_LOCATEFILE_H
 
+#include "generic/Export.h"
 #include "generic/LocateFileCriteria.h"
 
 namespace Generic {
@@ -36,13 +37,14 @@ namespace Generic {
 // non-zero; the buffer holds its path, else an empty text. criteria,
 // searchPath and resultLength may be null; without criteria there is one
 // pass, without variable, extension or search path.
-bool locateFile(char* buffer, int bufferSize, LocateFileCriteria* criteria, char const* name, int nameLength,
-                char const* searchPath, int* resultLength);
+QX_FRAMEWORK_API bool locateFile(char* buffer, int bufferSize, LocateFileCriteria* criteria, char const* name,
+                                 int nameLength, char const* searchPath, int* resultLength);
 
 // The same with a SingleSetOfFileCriteria made of the extension and the
 // variable name: a pass with both, then a pass with neither.
-bool locateFile(char* buffer, int bufferSize, char const* name, int nameLength, char const* searchPath,
-                char const* pathEnvVar, char const* extension, int* resultLength);
+QX_FRAMEWORK_API bool locateFile(char* buffer, int bufferSize, char const* name, int nameLength,
+                                 char const* searchPath, char const* pathEnvVar, char const* extension,
+                                 int* resultLength);
 
 }  // namespace Generic
 

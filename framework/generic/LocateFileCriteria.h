@@ -4,9 +4,11 @@
 #ifndef GENERIC_LOCATEFILECRITERIA_H
 #define GENERIC_LOCATEFILECRITERIA_H
 
+#include "generic/Export.h"
+
 namespace Generic {
 
-class LocateFileCriteria {
+class QX_FRAMEWORK_API LocateFileCriteria {
 public:
     virtual ~LocateFileCriteria() = default;
     // Moves to the first pass; false when there is none.
@@ -28,7 +30,7 @@ public:
 // One set of criteria, giving two passes: the first with the extension and
 // the environment variable, the second with neither. Both texts are
 // borrowed and must outlive the object.
-class SingleSetOfFileCriteria : public LocateFileCriteria {
+class QX_FRAMEWORK_API SingleSetOfFileCriteria : public LocateFileCriteria {
 public:
     SingleSetOfFileCriteria(char const* extension, char const* pathEnvVar);
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "configuration/BuildVersion.h"
+#include "generic/Distribution.h"
 #include "hostapi/Binding.h"
 
 using namespace HostApi;
@@ -70,8 +70,7 @@ extern "C" int QXAPI_version(QXAPI_handle handle, unsigned int kind, QXAPI_versi
             return 0;
         case 1:
             std::memset(version->text, 0, sizeof version->text);
-            std::strncpy(version->text, Configuration::BuildVersion::s_distribution,
-                         sizeof version->text - 1);
+            std::strncpy(version->text, Generic::k_distribution, sizeof version->text - 1);
             splitVersion(version);
             return 0;
         case 2:

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "generic/Endianness.h"
+#include "generic/Export.h"
 
 namespace Configuration {
 class Properties;
@@ -25,7 +26,7 @@ class Properties;
 
 namespace SDKSupport {
 
-class ArchConfig {
+class QX_FRAMEWORK_API ArchConfig {
 public:
     // The configuration of the default node. The system model is built
     // first, outside the registry's handler, so a failure to build it

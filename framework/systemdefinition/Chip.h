@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "generic/Export.h"
+
 namespace Configuration {
 class Properties;
 }
@@ -16,7 +18,7 @@ namespace SystemDefinition {
 
 class Node;
 
-class Chip {
+class QX_FRAMEWORK_API Chip {
 public:
     // Reads system.<name>.nodes and system.<name>.node-ids and builds the
     // nodes in list order; throws (a pointer to a SystemDefinition

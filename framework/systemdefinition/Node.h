@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "generic/Export.h"
+
 namespace Configuration {
 class Properties;
 }
@@ -26,7 +28,7 @@ enum NodeType : int {
     SERVICE = 3,    // "service"
 };
 
-class Node {
+class QX_FRAMEWORK_API Node {
 public:
     // Builds the node from its section; throws (a pointer to a
     // SystemDefinition exception) when the section is missing, has no

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "generic/Export.h"
 #include "systemdefinition/Node.h"
 
 namespace Configuration {
@@ -20,16 +21,16 @@ namespace SystemDefinition {
 class Chip;
 
 // Configuration keys of the system model.
-extern char const* const SD_SYSTEM;            // "system"
-extern char const* const SD_CHIPS;             // "system.chips", list of chip names
-extern char const* const SD_CHIP_IDS;          // "system.chip-ids", list of chip IDs
-extern char const* const SD_INTERRUPT_TARGET;  // "system.interrupt-target"
-extern char const* const SD_CHIP_ID_SIZE;      // "system.chip-id-size", bits of a chip ID
-extern char const* const SD_NODE_ID_SIZE;      // "system.node-id-size", bits of a node ID
-extern char const* const SD_NODES;             // "nodes", last part of a chip's node-name list key
-extern char const* const SD_NODE_IDS;          // "node-ids", last part of a chip's node-ID list key
+extern QX_FRAMEWORK_API char const* const SD_SYSTEM;            // "system"
+extern QX_FRAMEWORK_API char const* const SD_CHIPS;             // "system.chips", list of chip names
+extern QX_FRAMEWORK_API char const* const SD_CHIP_IDS;          // "system.chip-ids", list of chip IDs
+extern QX_FRAMEWORK_API char const* const SD_INTERRUPT_TARGET;  // "system.interrupt-target"
+extern QX_FRAMEWORK_API char const* const SD_CHIP_ID_SIZE;      // "system.chip-id-size", bits of a chip ID
+extern QX_FRAMEWORK_API char const* const SD_NODE_ID_SIZE;      // "system.node-id-size", bits of a node ID
+extern QX_FRAMEWORK_API char const* const SD_NODES;     // "nodes", last part of a chip's node-name list key
+extern QX_FRAMEWORK_API char const* const SD_NODE_IDS;  // "node-ids", last part of a chip's node-ID list key
 
-class System {
+class QX_FRAMEWORK_API System {
 public:
     // The single system, built on the first call. A failed build throws
     // (a pointer to a SystemDefinition exception) and leaves no system, so

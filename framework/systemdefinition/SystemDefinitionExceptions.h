@@ -9,14 +9,15 @@
 #include <string>
 
 #include "generic/Exception.h"
+#include "generic/Export.h"
 
 namespace SystemDefinition {
 
-#define SD_DECLARE_EXCEPTION(ClassName)                 \
-    class ClassName : public Generic::Exception {       \
-    public:                                             \
-        explicit ClassName(char const* message);        \
-        explicit ClassName(std::string const& message); \
+#define SD_DECLARE_EXCEPTION(ClassName)                            \
+    class QX_FRAMEWORK_API ClassName : public Generic::Exception { \
+    public:                                                        \
+        explicit ClassName(char const* message);                   \
+        explicit ClassName(std::string const& message);            \
     };
 
 // Required configuration is missing or inconsistent.

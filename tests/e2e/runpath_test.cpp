@@ -49,7 +49,8 @@ TEST(RunPath, ReaderFindsTheRunPathsOfTheBuiltBinaries) {
         std::vector<std::string> runPaths;
     } const cases[] = {
         {QXRUN_PATH, ElfKind::Linked, {"$ORIGIN/../lib"}},
-        {QX_FRAMEWORK_PATH, ElfKind::Linked, {"$ORIGIN"}},
+        {QX_HOSTAPI_PATH, ElfKind::Linked, {"$ORIGIN"}},
+        {QX_FRAMEWORK_PATH, ElfKind::Linked, {}},
         {directory.write("text", "not ELF\n"), ElfKind::NotElf, {}},
     };
     for (Case const& c : cases) {
@@ -60,23 +61,25 @@ TEST(RunPath, ReaderFindsTheRunPathsOfTheBuiltBinaries) {
     }
 }
 
-// A kit whose lib/ holds the framework but no host library (as where the
-// host libraries are installed in a system directory), run in a directory
-// that holds a library announcing itself under the names of the host
-// library and of libraries qxrun links: nothing is taken from there.
+// A kit whose lib/ holds the framework and the host-API library but no
+// host library (as where the host libraries are installed in a system
+// directory), run in a directory that holds a library announcing itself
+// under the names of the host library and of libraries qxrun links:
+// nothing is taken from there.
 TEST(RunPath, QxrunLoadsNoLibraryFromItsWorkingDirectory) {
     TemporaryDirectory kit;
     kit.write("bin/.keep", "");
     kit.write("lib/.keep", "");
-    std::string const framework = fs::path(QX_FRAMEWORK_PATH).filename().string();
     fs::copy_file(QXRUN_PATH, kit.file("bin/qxrun"));
-    fs::copy_file(QX_FRAMEWORK_PATH, kit.file("lib/" + framework));
+    fs::copy_file(QX_FRAMEWORK_PATH, kit.file(std::string("lib/") + QX_FRAMEWORK_SONAME));
+    fs::copy_file(QX_HOSTAPI_PATH, kit.file(std::string("lib/") + QX_HOSTAPI_SONAME));
     struct Case {
         char const* name;
         std::vector<std::string> planted;
     } const cases[] = {
         {"the host library qxrun opens", {"liborvald_lib_direct.so"}},
-        {"libraries qxrun links", {"libgcc_s.so.1", "libstdc++.so.6", framework}},
+        {"libraries qxrun links",
+         {"libgcc_s.so.1", "libstdc++.so.6", QX_FRAMEWORK_SONAME, QX_HOSTAPI_SONAME}},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);

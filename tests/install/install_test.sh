@@ -3,7 +3,7 @@
 # runs the installed tools with an empty environment in the installed
 # examples directory: qxas must assemble an example to the same program
 # the build made, and qxrun must run it on the simulator and print its
-# return value, finding the framework, the host library and the
+# return value, finding its libraries, the host library and the
 # configuration on its own.
 #
 # Every installed executable and library must have a run path without
@@ -36,7 +36,7 @@ fail() {
 }
 rm -f "$prefix.log"
 
-for file in bin/qxrun bin/qxas lib/libqxframework.so \
+for file in bin/qxrun bin/qxas lib/libqxframework.so.1 lib/libqxapi.so.1 \
     include/qxapi/qxapi.h include/qxapi/qxapi_entry_points.def \
     include/qxframework/configuration/CommandOptions.h include/qxframework/configuration/CommonOptions.def \
     include/qxframework/sdksupport/ArchConfig.h \
@@ -67,7 +67,7 @@ for library in direct trace debugger; do
 done
 
 # The sanitizers' runtime intercepts dlopen and calls it from its own
-# library, so the framework's run path is not searched for the host library
+# library, so the host-API library's run path is not searched for the host library
 # in a sanitized build; there the library directory is named explicitly.
 library_path=""
 [ -z "$sanitizers" ] || library_path="LD_LIBRARY_PATH=$prefix/lib"

@@ -1,7 +1,8 @@
-// The run paths (DT_RPATH and DT_RUNPATH) of ELF executables and shared
-// libraries, read from the file's dynamic section, and the elements of a
-// run path that would make the dynamic loader look relative to the
-// current directory.
+// What the dynamic section and the dynamic symbol table of an ELF
+// executable or shared library say about its links: its run paths
+// (DT_RPATH and DT_RUNPATH), its soname, the libraries it needs and the
+// symbols it exports; and the elements of a run path that would make the
+// dynamic loader look relative to the current directory.
 #ifndef TESTS_SUPPORT_ELFRUNPATH_H
 #define TESTS_SUPPORT_ELFRUNPATH_H
 
@@ -16,6 +17,18 @@ enum class ElfKind {
     Linked,     // an executable or shared object; its run paths were read
     Unreadable  // an ELF executable or shared object that could not be read (reason in error)
 };
+
+struct ElfDynamic {
+    std::vector<std::string> runPaths;  // DT_RPATH and DT_RUNPATH, in file order
+    std::string soname;                 // DT_SONAME, empty when there is none
+    std::vector<std::string> needed;    // DT_NEEDED, in file order
+    std::vector<std::string>
+        exports;  // defined global or weak symbols of default or protected visibility (mangled)
+};
+
+// Reads the dynamic section and the dynamic symbol table of a 64-bit
+// little-endian ELF file.
+ElfKind readDynamic(std::string const& path, ElfDynamic& dynamic, std::string& error);
 
 // Reads the DT_RPATH and DT_RUNPATH texts of a 64-bit little-endian ELF
 // file into runPaths (one entry per tag found, in file order).
