@@ -178,6 +178,19 @@ TEST_F(ImplArguments, MemoryAllocationAndAsyncTransfersRoundTrip) {
     ASSERT_EQ(do_read_mono_memory(h, 0, block, read, 8), QXAPI_OK);
     EXPECT_EQ(read[1], 0xaabbccddu);
 
+    // A read request is known to the read side only.
+    uint32_t copy[2] = {};
+    uint32_t readRequest = 0;
+    ASSERT_EQ(do_read_mono_memory_async(h, 0, block, copy, 8, &readRequest), QXAPI_OK);
+    EXPECT_EQ(copy[0], 0x11223344u);
+    EXPECT_EQ(do_write_mono_memory_async_poll(h, 0, readRequest, &done), QXAPI_ERR_BAD_REQUEST);
+    EXPECT_EQ(do_write_mono_memory_async_wait(h, 0, readRequest), QXAPI_ERR_BAD_REQUEST);
+    done = 0;
+    EXPECT_EQ(do_read_mono_memory_async_poll(h, 0, readRequest, &done), QXAPI_OK);
+    EXPECT_EQ(done, 1);
+    EXPECT_EQ(do_read_mono_memory_async_wait(h, 0, readRequest), QXAPI_OK);
+    EXPECT_EQ(do_read_mono_memory_async_wait(h, 0, readRequest), QXAPI_ERR_BAD_REQUEST);
+
     EXPECT_EQ(do_free(h, 0, block), QXAPI_OK);
     EXPECT_EQ(do_free(h, 0, block), QXAPI_ERR_BAD_ADDRESS);
     ASSERT_EQ(do_get_free_mem(h, 0, &after), QXAPI_OK);

@@ -74,6 +74,34 @@ Status pollRequest(HandleState& state, std::set<uint32_t>& requests, uint32_t re
     return Status::ok();
 }
 
+// The requests of one direction of transfer in a chip's session.
+using RequestSet = std::set<uint32_t> ChipSession::*;
+
+// An asynchronous transfer of either direction: the transfer is made at
+// once and, when it succeeds, given a request number.
+template <typename Transfer>
+int startTransfer(QXAPI_handle handle, uint32_t chip, RequestSet requests, uint32_t* request,
+                  Transfer transfer) {
+    return withChip(handle, chip, [&](HandleState& state, Target& target, ChipSession& session) {
+        if (request == nullptr) return nullPointer("request");
+        Status const done = transfer(target);
+        if (done.failed()) return done;
+        return remember(state, session, session.*requests, request);
+    });
+}
+
+int waitTransfer(QXAPI_handle handle, uint32_t chip, RequestSet requests, uint32_t request) {
+    return withChip(handle, chip, [&](HandleState& state, Target&, ChipSession& session) {
+        return waitRequest(state, session.*requests, request);
+    });
+}
+
+int pollTransfer(QXAPI_handle handle, uint32_t chip, RequestSet requests, uint32_t request, int* done) {
+    return withChip(handle, chip, [&](HandleState& state, Target&, ChipSession& session) {
+        return pollRequest(state, session.*requests, request, done);
+    });
+}
+
 Status allocate(HandleState& state, ChipSession& session, uint32_t size, uint64_t* address, bool isStatic) {
     if (address == nullptr) return nullPointer("address");
     if (size == 0) return Status::error(QXAPI_ERR_BAD_ARGUMENT, "size 0");
@@ -162,46 +190,32 @@ int do_read_mono_memory_raw(QXAPI_handle handle, uint32_t chip, uint64_t address
 
 int do_write_mono_memory_async(QXAPI_handle handle, uint32_t chip, uint64_t address, void const* data,
                                uint32_t size, uint32_t* request) {
-    return withChip(handle, chip, [&](HandleState& state, Target& target, ChipSession& session) {
-        if (request == nullptr) return nullPointer("request");
-        Status const written = writeMemory(target, chip, address, data, size, false);
-        if (written.failed()) return written;
-        return remember(state, session, session.writeRequests, request);
+    return startTransfer(handle, chip, &ChipSession::writeRequests, request, [&](Target& target) {
+        return writeMemory(target, chip, address, data, size, false);
     });
 }
 
 int do_write_mono_memory_async_wait(QXAPI_handle handle, uint32_t chip, uint32_t request) {
-    return withChip(handle, chip, [&](HandleState& state, Target&, ChipSession& session) {
-        return waitRequest(state, session.writeRequests, request);
-    });
+    return waitTransfer(handle, chip, &ChipSession::writeRequests, request);
 }
 
 int do_write_mono_memory_async_poll(QXAPI_handle handle, uint32_t chip, uint32_t request, int* done) {
-    return withChip(handle, chip, [&](HandleState& state, Target&, ChipSession& session) {
-        return pollRequest(state, session.writeRequests, request, done);
-    });
+    return pollTransfer(handle, chip, &ChipSession::writeRequests, request, done);
 }
 
 int do_read_mono_memory_async(QXAPI_handle handle, uint32_t chip, uint64_t address, void* data, uint32_t size,
                               uint32_t* request) {
-    return withChip(handle, chip, [&](HandleState& state, Target& target, ChipSession& session) {
-        if (request == nullptr) return nullPointer("request");
-        Status const read = readMemory(target, chip, address, data, size, false);
-        if (read.failed()) return read;
-        return remember(state, session, session.readRequests, request);
+    return startTransfer(handle, chip, &ChipSession::readRequests, request, [&](Target& target) {
+        return readMemory(target, chip, address, data, size, false);
     });
 }
 
 int do_read_mono_memory_async_wait(QXAPI_handle handle, uint32_t chip, uint32_t request) {
-    return withChip(handle, chip, [&](HandleState& state, Target&, ChipSession& session) {
-        return waitRequest(state, session.readRequests, request);
-    });
+    return waitTransfer(handle, chip, &ChipSession::readRequests, request);
 }
 
 int do_read_mono_memory_async_poll(QXAPI_handle handle, uint32_t chip, uint32_t request, int* done) {
-    return withChip(handle, chip, [&](HandleState& state, Target&, ChipSession& session) {
-        return pollRequest(state, session.readRequests, request, done);
-    });
+    return pollTransfer(handle, chip, &ChipSession::readRequests, request, done);
 }
 
 int do_buffer_to_native_endian(QXAPI_handle handle, uint32_t chip, void* buffer, uint32_t size,

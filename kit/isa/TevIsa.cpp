@@ -217,6 +217,22 @@ std::string operandSyntax(Format format) {
     return text;
 }
 
+FieldNames fieldNames(Format format) {
+    FieldNames names;
+    FormatInfo const& info = formatInfo(format);
+    for (unsigned index = 0; index < info.count; ++index) {
+        Operand const kind = info.operands[index];
+        unsigned const used = fieldsOf(kind);
+        bool const memory = kind == O::MonoMem || kind == O::PolyMem;
+        char const* name = operandName(kind);
+        if (used & k_rd) names.rd = name;
+        if (used & k_ra) names.ra = memory ? (isPoly(kind) ? "pa" : "ra") : name;
+        if (used & k_rb) names.rb = name;
+        if (used & k_imm) names.imm = memory ? "imm" : name;
+    }
+    return names;
+}
+
 std::string registerName(Operand kind, uint8_t number) {
     if (isPoly(kind)) return "p" + std::to_string(number);
     if (number == k_stack_pointer) return "sp";

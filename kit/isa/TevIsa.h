@@ -124,6 +124,17 @@ bool checkFields(Fields const& fields, RegisterCounts counts, std::string* why =
 // The operand list of a format as written in the syntax, e.g. "rd, imm(ra)".
 std::string operandSyntax(Format format);
 
+// What each field of a format's instruction word holds: the name of the
+// operand (or, for a memory operand, of its part) in it, or "0" for a field
+// the format leaves zero.
+struct FieldNames {
+    char const* rd = "0";
+    char const* ra = "0";
+    char const* rb = "0";
+    char const* imm = "0";
+};
+FieldNames fieldNames(Format format);
+
 // "r3", "sp" or "p4".
 std::string registerName(Operand kind, uint8_t number);
 

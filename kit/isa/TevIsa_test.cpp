@@ -79,6 +79,28 @@ TEST(TevIsa, EncodingPlacesTheFieldsInTheDocumentedBits) {
 }
 
 // The reference for users must list every instruction with its opcode.
+TEST(TevIsa, FieldNamesTellWhichOperandPartEachFieldHolds) {
+    struct Case {
+        Format format;
+        std::string rd, ra, rb, imm;
+    };
+    Case const cases[] = {
+        {Format::NONE, "0", "0", "0", "0"},       {Format::DAB, "rd", "ra", "rb", "0"},
+        {Format::ABT, "0", "ra", "rb", "target"}, {Format::LD, "rd", "ra", "0", "imm"},
+        {Format::ST, "rd", "ra", "0", "imm"},     {Format::PDAB, "pd", "pa", "pb", "0"},
+        {Format::PDR, "pd", "ra", "0", "0"},      {Format::PLD, "pd", "pa", "0", "imm"},
+        {Format::PST, "pd", "pa", "0", "imm"},    {Format::RDP, "rd", "pa", "0", "0"},
+    };
+    for (Case const& c : cases) {
+        FieldNames const names = fieldNames(c.format);
+        SCOPED_TRACE(operandSyntax(c.format));
+        EXPECT_EQ(names.rd, c.rd);
+        EXPECT_EQ(names.ra, c.ra);
+        EXPECT_EQ(names.rb, c.rb);
+        EXPECT_EQ(names.imm, c.imm);
+    }
+}
+
 TEST(TevIsa, TheInstructionReferenceDocumentsEveryInstruction) {
     std::ifstream file(QX_SOURCE_DIR "/docs/tev-isa.md");
     ASSERT_TRUE(file) << "docs/tev-isa.md";

@@ -4,6 +4,8 @@
 #ifndef SIMULATOR_ALU_H
 #define SIMULATOR_ALU_H
 
+#include "isa/TevIsa.h"
+
 #include <cstdint>
 
 namespace Simulator::Alu {
@@ -64,6 +66,101 @@ inline uint32_t div(uint32_t a, uint32_t b) {
 inline uint32_t rem(uint32_t a, uint32_t b) {
     if (a == 0x80000000u && b == 0xffffffffu) return 0;
     return uint32_t(int32_t(a) % int32_t(b));
+}
+
+// An operation above as a type of its own, so that a template taking it
+// calls the function directly rather than through a pointer.
+template <uint32_t (*F)(uint32_t, uint32_t)>
+struct Operation {
+    uint32_t operator()(uint32_t a, uint32_t b) const { return F(a, b); }
+};
+
+// Calls apply with the operation of a two-operand arithmetic opcode, mono
+// or poly, register or immediate form (ADD, ADDI, PADD and PADDI all add);
+// false for other opcodes. DIV and REM are not here: they fault on a zero
+// divisor. The one table keeps the mono unit and the poly array computing
+// the same operation for the same mnemonic.
+template <typename Apply>
+bool withOperation(Opcode op, Apply&& apply) {
+    switch (op) {
+        case Opcode::ADD:
+        case Opcode::ADDI:
+        case Opcode::PADD:
+        case Opcode::PADDI:
+            apply(Operation<add>{});
+            return true;
+        case Opcode::SUB:
+        case Opcode::PSUB:
+            apply(Operation<sub>{});
+            return true;
+        case Opcode::MUL:
+        case Opcode::MULI:
+        case Opcode::PMUL:
+        case Opcode::PMULI:
+            apply(Operation<mul>{});
+            return true;
+        case Opcode::AND:
+        case Opcode::ANDI:
+        case Opcode::PAND:
+        case Opcode::PANDI:
+            apply(Operation<bitAnd>{});
+            return true;
+        case Opcode::OR:
+        case Opcode::ORI:
+        case Opcode::POR:
+        case Opcode::PORI:
+            apply(Operation<bitOr>{});
+            return true;
+        case Opcode::XOR:
+        case Opcode::XORI:
+        case Opcode::PXOR:
+        case Opcode::PXORI:
+            apply(Operation<bitXor>{});
+            return true;
+        case Opcode::SHL:
+        case Opcode::SHLI:
+        case Opcode::PSHL:
+        case Opcode::PSHLI:
+            apply(Operation<shl>{});
+            return true;
+        case Opcode::SHR:
+        case Opcode::SHRI:
+        case Opcode::PSHR:
+        case Opcode::PSHRI:
+            apply(Operation<shr>{});
+            return true;
+        case Opcode::SRA:
+        case Opcode::SRAI:
+        case Opcode::PSRA:
+        case Opcode::PSRAI:
+            apply(Operation<sra>{});
+            return true;
+        case Opcode::SEQ:
+        case Opcode::PSEQ:
+            apply(Operation<seq>{});
+            return true;
+        case Opcode::SNE:
+        case Opcode::PSNE:
+            apply(Operation<sne>{});
+            return true;
+        case Opcode::SLT:
+        case Opcode::PSLT:
+            apply(Operation<slt>{});
+            return true;
+        case Opcode::SLE:
+        case Opcode::PSLE:
+            apply(Operation<sle>{});
+            return true;
+        case Opcode::SLTU:
+        case Opcode::PSLTU:
+            apply(Operation<sltu>{});
+            return true;
+        case Opcode::SLEU:
+            apply(Operation<sleu>{});
+            return true;
+        default:
+            return false;
+    }
 }
 
 }  // namespace Simulator::Alu

@@ -49,83 +49,11 @@ void PolyArray::applyImmediate(unsigned rd, unsigned ra, uint32_t imm, Op op) {
 }
 
 void PolyArray::binary(Opcode op, unsigned rd, unsigned ra, unsigned rb) {
-    switch (op) {
-        case Opcode::PADD:
-            apply(rd, ra, rb, Alu::add);
-            break;
-        case Opcode::PSUB:
-            apply(rd, ra, rb, Alu::sub);
-            break;
-        case Opcode::PMUL:
-            apply(rd, ra, rb, Alu::mul);
-            break;
-        case Opcode::PAND:
-            apply(rd, ra, rb, Alu::bitAnd);
-            break;
-        case Opcode::POR:
-            apply(rd, ra, rb, Alu::bitOr);
-            break;
-        case Opcode::PXOR:
-            apply(rd, ra, rb, Alu::bitXor);
-            break;
-        case Opcode::PSHL:
-            apply(rd, ra, rb, Alu::shl);
-            break;
-        case Opcode::PSHR:
-            apply(rd, ra, rb, Alu::shr);
-            break;
-        case Opcode::PSRA:
-            apply(rd, ra, rb, Alu::sra);
-            break;
-        case Opcode::PSEQ:
-            apply(rd, ra, rb, Alu::seq);
-            break;
-        case Opcode::PSNE:
-            apply(rd, ra, rb, Alu::sne);
-            break;
-        case Opcode::PSLT:
-            apply(rd, ra, rb, Alu::slt);
-            break;
-        case Opcode::PSLE:
-            apply(rd, ra, rb, Alu::sle);
-            break;
-        case Opcode::PSLTU:
-            apply(rd, ra, rb, Alu::sltu);
-            break;
-        default:
-            break;
-    }
+    Alu::withOperation(op, [&](auto operation) { apply(rd, ra, rb, operation); });
 }
 
 void PolyArray::binaryImmediate(Opcode op, unsigned rd, unsigned ra, uint32_t imm) {
-    switch (op) {
-        case Opcode::PADDI:
-            applyImmediate(rd, ra, imm, Alu::add);
-            break;
-        case Opcode::PMULI:
-            applyImmediate(rd, ra, imm, Alu::mul);
-            break;
-        case Opcode::PANDI:
-            applyImmediate(rd, ra, imm, Alu::bitAnd);
-            break;
-        case Opcode::PORI:
-            applyImmediate(rd, ra, imm, Alu::bitOr);
-            break;
-        case Opcode::PXORI:
-            applyImmediate(rd, ra, imm, Alu::bitXor);
-            break;
-        case Opcode::PSHLI:
-            applyImmediate(rd, ra, imm, Alu::shl);
-            break;
-        case Opcode::PSHRI:
-            applyImmediate(rd, ra, imm, Alu::shr);
-            break;
-        case Opcode::PSRAI:
-            applyImmediate(rd, ra, imm, Alu::sra);
-            break;
-        default:
-            break;
-    }
+    Alu::withOperation(op, [&](auto operation) { applyImmediate(rd, ra, imm, operation); });
 }
 
 void PolyArray::setAll(unsigned rd, uint32_t value) {
