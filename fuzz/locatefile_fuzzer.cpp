@@ -93,14 +93,10 @@ void makeTree() {
 
 std::string variableName(FuzzedDataProvider& input) {
     switch (input.ConsumeIntegralInRange<int>(0, 3)) {
-        case 0:
-            return s_variable;
-        case 1:
-            return "HOME";
-        case 2:
-            return "";
-        default:
-            return input.ConsumeRandomLengthString(16);
+        case 0: return s_variable;
+        case 1: return "HOME";
+        case 2: return "";
+        default: return input.ConsumeRandomLengthString(16);
     }
 }
 

@@ -58,15 +58,9 @@ char* BuildVersion::getBuildVersionLibrary(char const* title, char const* versio
 char* itoa(int value, char* buffer, int base) {
     if (buffer == nullptr) return nullptr;
     switch (base) {
-        case 10:
-            std::sprintf(buffer, "%d", value);
-            break;
-        case 8:
-            std::sprintf(buffer, "%o", static_cast<unsigned>(value));
-            break;
-        default:
-            std::sprintf(buffer, "%0X", static_cast<unsigned>(value));
-            break;
+        case 10: std::sprintf(buffer, "%d", value); break;
+        case 8: std::sprintf(buffer, "%o", static_cast<unsigned>(value)); break;
+        default: std::sprintf(buffer, "%0X", static_cast<unsigned>(value)); break;
     }
     return buffer;
 }

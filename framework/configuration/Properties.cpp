@@ -146,8 +146,7 @@ bool Properties::readStream(std::istream& in) {
     do {
         line.clear();
         switch (getBoundedLine(in, line, lineNumber, consumed)) {
-            case LineRead::Complete:
-                break;
+            case LineRead::Complete: break;
             case LineRead::LineTooLong:
                 m_last_error = FAILED_TO_READ + m_file_name + ": line " + std::to_string(lineNumber) +
                                " is longer than " + std::to_string(s_max_line_length) + " bytes";

@@ -61,17 +61,10 @@ char const* const s_debugger_dll_name = "liborvald_lib_debugger.so";
 char const* chooseLibrary(int load_mode) {
     char const* file = nullptr;
     switch (load_mode) {
-        case QXAPI_LOAD_DIRECT:
-            file = s_direct_dll_name;
-            break;
-        case QXAPI_LOAD_TRACE:
-            file = s_trace_dll_name;
-            break;
-        case QXAPI_LOAD_DEBUGGER:
-            file = s_debugger_dll_name;
-            break;
-        default:
-            return nullptr;
+        case QXAPI_LOAD_DIRECT: file = s_direct_dll_name; break;
+        case QXAPI_LOAD_TRACE: file = s_trace_dll_name; break;
+        case QXAPI_LOAD_DEBUGGER: file = s_debugger_dll_name; break;
+        default: return nullptr;
     }
     if (std::getenv("QX_QXAPI_TRACE") != nullptr) file = s_trace_dll_name;
     if (std::getenv("QX_QXAPI_DEBUGGER") != nullptr) file = s_debugger_dll_name;

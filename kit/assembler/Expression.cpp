@@ -185,25 +185,14 @@ private:
         char c = m_text[m_pos + 1];
         if (c == '\\') {
             switch (m_text[m_pos + 2]) {
-                case 'n':
-                    c = '\n';
-                    break;
-                case 't':
-                    c = '\t';
-                    break;
-                case 'r':
-                    c = '\r';
-                    break;
-                case '0':
-                    c = '\0';
-                    break;
+                case 'n': c = '\n'; break;
+                case 't': c = '\t'; break;
+                case 'r': c = '\r'; break;
+                case '0': c = '\0'; break;
                 case '\\':
                 case '\'':
-                case '"':
-                    c = m_text[m_pos + 2];
-                    break;
-                default:
-                    return fail("bad character literal");
+                case '"': c = m_text[m_pos + 2]; break;
+                default: return fail("bad character literal");
             }
         }
         m_pos = close + 1;

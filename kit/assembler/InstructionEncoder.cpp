@@ -92,21 +92,15 @@ bool parseOperand(Operand kind, std::string const& text, EncodingContext const& 
         case Operand::MonoDst:
         case Operand::MonoSrc:
         case Operand::PolyDst:
-        case Operand::PolySrc:
-            return parseRegister(text, isPoly(kind), context, fields.rd, error);
+        case Operand::PolySrc: return parseRegister(text, isPoly(kind), context, fields.rd, error);
         case Operand::MonoA:
-        case Operand::PolyA:
-            return parseRegister(text, isPoly(kind), context, fields.ra, error);
+        case Operand::PolyA: return parseRegister(text, isPoly(kind), context, fields.ra, error);
         case Operand::MonoB:
-        case Operand::PolyB:
-            return parseRegister(text, isPoly(kind), context, fields.rb, error);
-        case Operand::Imm:
-            return parseImmediate(text, context, fields.imm, error);
-        case Operand::Target:
-            return parseTarget(text, context, fields.imm, error);
+        case Operand::PolyB: return parseRegister(text, isPoly(kind), context, fields.rb, error);
+        case Operand::Imm: return parseImmediate(text, context, fields.imm, error);
+        case Operand::Target: return parseTarget(text, context, fields.imm, error);
         case Operand::MonoMem:
-        case Operand::PolyMem:
-            return parseMemory(text, isPoly(kind), context, fields, error);
+        case Operand::PolyMem: return parseMemory(text, isPoly(kind), context, fields, error);
     }
     return false;
 }

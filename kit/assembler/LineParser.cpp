@@ -138,23 +138,13 @@ bool parseStringLiteral(std::string const& text, std::string& value, std::string
         }
         char e = text[++i];
         switch (e) {
-            case 'n':
-                value += '\n';
-                break;
-            case 't':
-                value += '\t';
-                break;
-            case 'r':
-                value += '\r';
-                break;
-            case '0':
-                value += '\0';
-                break;
+            case 'n': value += '\n'; break;
+            case 't': value += '\t'; break;
+            case 'r': value += '\r'; break;
+            case '0': value += '\0'; break;
             case '\\':
             case '"':
-            case '\'':
-                value += e;
-                break;
+            case '\'': value += e; break;
             case 'x': {
                 size_t digits = 0;
                 unsigned code = 0;
@@ -173,9 +163,7 @@ bool parseStringLiteral(std::string const& text, std::string& value, std::string
                 value += char(code);
                 break;
             }
-            default:
-                error = std::string("unknown escape \\") + e + " in a string";
-                return false;
+            default: error = std::string("unknown escape \\") + e + " in a string"; return false;
         }
     }
     return true;

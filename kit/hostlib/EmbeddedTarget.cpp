@@ -181,13 +181,11 @@ Status EmbeddedTarget::writeControlRegister(uint32_t chip, uint32_t reg, uint32_
 
 Status EmbeddedTarget::semaphoreWait(uint32_t chip, uint32_t semaphore) {
     switch (m_chips[chip]->processor().semaphoreWait(semaphore)) {
-        case Simulator::HostWait::Acquired:
-            return Status::ok();
+        case Simulator::HostWait::Acquired: return Status::ok();
         case Simulator::HostWait::Ended:
             return failure(QXAPI_ERR_PROGRAM_ENDED, "semaphore " + std::to_string(semaphore) +
                                                         " is zero and no program runs that could signal it");
-        case Simulator::HostWait::NoSuchSemaphore:
-            break;
+        case Simulator::HostWait::NoSuchSemaphore: break;
     }
     return failure(QXAPI_ERR_NO_SEMAPHORE, "no semaphore " + std::to_string(semaphore));
 }

@@ -21,11 +21,8 @@ void EventReporter::programEnded(ProgramEnd const& end) {
             reportSimulator("chip " + std::to_string(end.chip) + ": fault: " + end.faultText);
             emit(end.chip, Event::Faulted, "terminated by a fault");
             break;
-        case Simulator::ProcessorState::Stopped:
-            emit(end.chip, Event::Stopped, "stopped by the host");
-            break;
-        default:
-            break;
+        case Simulator::ProcessorState::Stopped: emit(end.chip, Event::Stopped, "stopped by the host"); break;
+        default: break;
     }
 }
 

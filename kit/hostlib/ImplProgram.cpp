@@ -136,8 +136,7 @@ int do_version(QXAPI_handle, unsigned int kind, QXAPI_version_record* version) {
             *version = QXAPI_version_record{1, 0, {}};
             std::snprintf(version->text, sizeof version->text, "tev simulator 1.0");
             return QXAPI_OK;
-        default:
-            return QXAPI_ERR_BAD_ARGUMENT;
+        default: return QXAPI_ERR_BAD_ARGUMENT;
     }
 }
 
@@ -226,14 +225,11 @@ int do_start(QXAPI_handle handle, uint32_t chip) {
 int do_wait_on_terminate(QXAPI_handle handle, uint32_t chip) {
     return withChip(handle, chip, [&](HandleState&, Target& target, ChipSession&) {
         switch (target.wait(chip)) {
-            case ProcessorState::Halted:
-                return Status::ok();
+            case ProcessorState::Halted: return Status::ok();
             case ProcessorState::Faulted:
                 return Status::error(QXAPI_ERR_FAULT, target.lastEnd(chip).faultText);
-            case ProcessorState::Stopped:
-                return Status::error(QXAPI_ERR_STOPPED);
-            default:
-                return Status::error(QXAPI_ERR_NO_PROGRAM, "no program has been started");
+            case ProcessorState::Stopped: return Status::error(QXAPI_ERR_STOPPED);
+            default: return Status::error(QXAPI_ERR_NO_PROGRAM, "no program has been started");
         }
     });
 }
@@ -243,11 +239,8 @@ int do_get_return_value(QXAPI_handle handle, uint32_t chip, int32_t* value) {
         if (value == nullptr) return nullPointer("value");
         ProgramEnd const end = target.lastEnd(chip);
         switch (end.state) {
-            case ProcessorState::Halted:
-                *value = end.returnValue;
-                return Status::ok();
-            case ProcessorState::Faulted:
-                return Status::error(QXAPI_ERR_FAULT, end.faultText);
+            case ProcessorState::Halted: *value = end.returnValue; return Status::ok();
+            case ProcessorState::Faulted: return Status::error(QXAPI_ERR_FAULT, end.faultText);
             default:
                 if (target.state(chip) == ProcessorState::Running) return Status::error(QXAPI_ERR_BUSY);
                 return Status::error(QXAPI_ERR_NO_PROGRAM, "no program has terminated");

@@ -46,10 +46,8 @@ bool connectionFailure(int code) {
         case Protocol::k_err_not_connected:
         case Protocol::k_err_shutdown:
         case Protocol::k_err_client_vanished:
-        case Protocol::k_err_idle:
-            return true;
-        default:
-            return false;
+        case Protocol::k_err_idle: return true;
+        default: return false;
     }
 }
 
@@ -63,33 +61,20 @@ struct Refusal {
 int libraryCode(int code, Refusal const& refusal) {
     if (connectionFailure(code)) return QXAPI_ERR_CONNECTION_LOST;
     switch (code) {
-        case Protocol::k_err_busy:
-            return QXAPI_ERR_BUSY;
-        case Protocol::k_err_state:
-            return refusal.state;
-        case Protocol::k_err_bad_argument:
-            return refusal.argument;
+        case Protocol::k_err_busy: return QXAPI_ERR_BUSY;
+        case Protocol::k_err_state: return refusal.state;
+        case Protocol::k_err_bad_argument: return refusal.argument;
         case Protocol::k_err_program_too_large:
-        case Protocol::k_err_bad_program:
-            return QXAPI_ERR_LOAD_FAILED;
-        case Protocol::k_err_no_such_semaphore:
-            return QXAPI_ERR_NO_SEMAPHORE;
-        case Protocol::k_err_memory:
-            return QXAPI_ERR_BAD_ADDRESS;
-        case Protocol::k_err_no_such_symbol:
-            return QXAPI_ERR_NO_SYMBOL;
-        case Protocol::k_err_out_of_memory:
-            return QXAPI_ERR_OUT_OF_MEMORY;
-        case Protocol::k_err_program_faulted:
-            return QXAPI_ERR_FAULT;
-        case Protocol::k_err_program_stopped:
-            return QXAPI_ERR_STOPPED;
-        case Protocol::k_err_trace_file:
-            return QXAPI_ERR_TRACE_FILE;
-        case Protocol::k_err_unknown_operation:
-            return QXAPI_ERR_NOT_SUPPORTED;
-        default:
-            return QXAPI_ERR_INTERNAL;
+        case Protocol::k_err_bad_program: return QXAPI_ERR_LOAD_FAILED;
+        case Protocol::k_err_no_such_semaphore: return QXAPI_ERR_NO_SEMAPHORE;
+        case Protocol::k_err_memory: return QXAPI_ERR_BAD_ADDRESS;
+        case Protocol::k_err_no_such_symbol: return QXAPI_ERR_NO_SYMBOL;
+        case Protocol::k_err_out_of_memory: return QXAPI_ERR_OUT_OF_MEMORY;
+        case Protocol::k_err_program_faulted: return QXAPI_ERR_FAULT;
+        case Protocol::k_err_program_stopped: return QXAPI_ERR_STOPPED;
+        case Protocol::k_err_trace_file: return QXAPI_ERR_TRACE_FILE;
+        case Protocol::k_err_unknown_operation: return QXAPI_ERR_NOT_SUPPORTED;
+        default: return QXAPI_ERR_INTERNAL;
     }
 }
 

@@ -12,12 +12,9 @@ std::atomic<Variant> s_variant{Variant::Direct};
 
 char const* variantName(Variant variant) {
     switch (variant) {
-        case Variant::Trace:
-            return "trace";
-        case Variant::Debugger:
-            return "debugger";
-        case Variant::Direct:
-            break;
+        case Variant::Trace: return "trace";
+        case Variant::Debugger: return "debugger";
+        case Variant::Direct: break;
     }
     return "direct";
 }

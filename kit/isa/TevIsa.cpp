@@ -70,27 +70,17 @@ bool isPoly(Operand kind) {
 char const* operandName(Operand kind) {
     switch (kind) {
         case O::MonoDst:
-        case O::MonoSrc:
-            return "rd";
-        case O::MonoA:
-            return "ra";
-        case O::MonoB:
-            return "rb";
+        case O::MonoSrc: return "rd";
+        case O::MonoA: return "ra";
+        case O::MonoB: return "rb";
         case O::PolyDst:
-        case O::PolySrc:
-            return "pd";
-        case O::PolyA:
-            return "pa";
-        case O::PolyB:
-            return "pb";
-        case O::Imm:
-            return "imm";
-        case O::Target:
-            return "target";
-        case O::MonoMem:
-            return "imm(ra)";
-        case O::PolyMem:
-            return "imm(pa)";
+        case O::PolySrc: return "pd";
+        case O::PolyA: return "pa";
+        case O::PolyB: return "pb";
+        case O::Imm: return "imm";
+        case O::Target: return "target";
+        case O::MonoMem: return "imm(ra)";
+        case O::PolyMem: return "imm(pa)";
     }
     return "?";
 }
@@ -103,20 +93,15 @@ unsigned fieldsOf(Operand kind) {
         case O::MonoDst:
         case O::MonoSrc:
         case O::PolyDst:
-        case O::PolySrc:
-            return k_rd;
+        case O::PolySrc: return k_rd;
         case O::MonoA:
-        case O::PolyA:
-            return k_ra;
+        case O::PolyA: return k_ra;
         case O::MonoB:
-        case O::PolyB:
-            return k_rb;
+        case O::PolyB: return k_rb;
         case O::Imm:
-        case O::Target:
-            return k_imm;
+        case O::Target: return k_imm;
         case O::MonoMem:
-        case O::PolyMem:
-            return k_ra | k_imm;
+        case O::PolyMem: return k_ra | k_imm;
     }
     return 0;
 }
@@ -147,18 +132,14 @@ std::string hex32(uint32_t value) {
 
 std::string formatOperand(Operand kind, Fields const& f, TargetNamer const& namer) {
     switch (kind) {
-        case O::Imm:
-            return std::to_string(int32_t(f.imm));
+        case O::Imm: return std::to_string(int32_t(f.imm));
         case O::Target: {
             std::string name = namer ? namer(f.imm) : std::string();
             return name.empty() ? hex32(f.imm) : name;
         }
-        case O::MonoMem:
-            return std::to_string(int32_t(f.imm)) + "(" + registerName(O::MonoA, f.ra) + ")";
-        case O::PolyMem:
-            return std::to_string(int32_t(f.imm)) + "(" + registerName(O::PolyA, f.ra) + ")";
-        default:
-            return registerName(kind, registerField(kind, f));
+        case O::MonoMem: return std::to_string(int32_t(f.imm)) + "(" + registerName(O::MonoA, f.ra) + ")";
+        case O::PolyMem: return std::to_string(int32_t(f.imm)) + "(" + registerName(O::PolyA, f.ra) + ")";
+        default: return registerName(kind, registerField(kind, f));
     }
 }
 

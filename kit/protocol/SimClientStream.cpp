@@ -10,19 +10,13 @@ int SimClient::readFrame(Frame& frame, std::string& error) {
     uint8_t buffer[65536];
     for (;;) {
         switch (m_decoder.next(frame)) {
-            case FrameDecoder::Result::Frame:
-                return k_ok;
-            case FrameDecoder::Result::Error:
-                error = m_decoder.error();
-                return k_err_protocol;
-            case FrameDecoder::Result::NeedMore:
-                break;
+            case FrameDecoder::Result::Frame: return k_ok;
+            case FrameDecoder::Result::Error: error = m_decoder.error(); return k_err_protocol;
+            case FrameDecoder::Result::NeedMore: break;
         }
         size_t got = 0;
         switch (m_socket.receive(buffer, sizeof buffer, readTimeout(), got, error)) {
-            case Socket::Received::Data:
-                m_decoder.feed(buffer, got);
-                break;
+            case Socket::Received::Data: m_decoder.feed(buffer, got); break;
             case Socket::Received::Timeout:
                 error = "no answer from the simulator server within " +
                         std::to_string(readTimeout().count()) + " ms";
@@ -30,8 +24,7 @@ int SimClient::readFrame(Frame& frame, std::string& error) {
             case Socket::Received::Closed:
                 error = "the simulator server closed the connection";
                 return k_err_connection_lost;
-            case Socket::Received::Failed:
-                return k_err_connection_lost;
+            case Socket::Received::Failed: return k_err_connection_lost;
         }
     }
 }

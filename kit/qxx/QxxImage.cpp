@@ -96,8 +96,7 @@ public:
                                    error);
             case SymbolKind::Bss:
                 return checkInside(symbol, m_image.bssAddress, m_image.bssSize, m_empty_bss, error);
-            case SymbolKind::Constant:
-                return true;
+            case SymbolKind::Constant: return true;
         }
         return true;
     }
@@ -156,14 +155,10 @@ bool isSymbolName(std::string const& name) {
 
 char const* symbolKindName(SymbolKind kind) {
     switch (kind) {
-        case SymbolKind::Code:
-            return "code";
-        case SymbolKind::Data:
-            return "data";
-        case SymbolKind::Bss:
-            return "bss";
-        case SymbolKind::Constant:
-            return "constant";
+        case SymbolKind::Code: return "code";
+        case SymbolKind::Data: return "data";
+        case SymbolKind::Bss: return "bss";
+        case SymbolKind::Constant: return "constant";
     }
     return "unknown";
 }

@@ -19,12 +19,9 @@ uint32_t le32(uint8_t const* p) {
 
 char const* sectionName(uint32_t kind) {
     switch (kind) {
-        case k_code_section:
-            return "code";
-        case k_data_section:
-            return "data";
-        default:
-            return "bss";
+        case k_code_section: return "code";
+        case k_data_section: return "data";
+        default: return "bss";
     }
 }
 

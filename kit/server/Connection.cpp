@@ -23,12 +23,9 @@ constexpr milliseconds k_shutdown_send_budget{250};
 
 char const* stateText(RunState state) {
     switch (state) {
-        case RunState::Stopped:
-            return "stopped";
-        case RunState::Halted:
-            return "halted";
-        case RunState::Faulted:
-            return "faulted";
+        case RunState::Stopped: return "stopped";
+        case RunState::Halted: return "halted";
+        case RunState::Faulted: return "faulted";
     }
     return "unknown";
 }
@@ -143,17 +140,10 @@ Connection::Input Connection::receive(milliseconds timeout) {
     size_t got = 0;
     std::string error;
     switch (m_socket.receiveNow(buffer, sizeof buffer, got, error)) {
-        case Socket::Received::Data:
-            m_decoder.feed(buffer, got);
-            return Input::Frames;
-        case Socket::Received::Timeout:
-            return Input::Idle;
-        case Socket::Received::Closed:
-            m_reason = "the client closed the connection";
-            return Input::Ended;
-        case Socket::Received::Failed:
-            m_reason = error;
-            return Input::Ended;
+        case Socket::Received::Data: m_decoder.feed(buffer, got); return Input::Frames;
+        case Socket::Received::Timeout: return Input::Idle;
+        case Socket::Received::Closed: m_reason = "the client closed the connection"; return Input::Ended;
+        case Socket::Received::Failed: m_reason = error; return Input::Ended;
     }
     return Input::Idle;
 }
@@ -162,13 +152,9 @@ bool Connection::handleFrames() {
     for (;;) {
         Frame frame;
         switch (m_decoder.next(frame)) {
-            case FrameDecoder::Result::NeedMore:
-                return true;
-            case FrameDecoder::Result::Error:
-                refuse(k_err_protocol, m_decoder.error());
-                return false;
-            case FrameDecoder::Result::Frame:
-                break;
+            case FrameDecoder::Result::NeedMore: return true;
+            case FrameDecoder::Result::Error: refuse(k_err_protocol, m_decoder.error()); return false;
+            case FrameDecoder::Result::Frame: break;
         }
         Request request;
         std::string error;

@@ -184,12 +184,10 @@ void Server::readFrom(Waiting& client, Clock::time_point now) {
         }
         Frame frame;
         switch (client.decoder.next(frame)) {
-            case FrameDecoder::Result::NeedMore:
-                continue;
+            case FrameDecoder::Result::NeedMore: continue;
             case FrameDecoder::Result::Error:
                 return refuse(client, k_err_protocol, client.decoder.error(), now);
-            case FrameDecoder::Result::Frame:
-                return onHello(client, frame, now);
+            case FrameDecoder::Result::Frame: return onHello(client, frame, now);
         }
     }
 }
@@ -265,9 +263,7 @@ void Server::expire(Clock::time_point now) {
                         " connections and none became free within " + durationText(m_settings.queueTimeout),
                     now);
                 break;
-            case Waiting::Stage::Closing:
-                client.ended = true;
-                break;
+            case Waiting::Stage::Closing: client.ended = true; break;
         }
     }
 }

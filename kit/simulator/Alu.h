@@ -82,85 +82,27 @@ struct Operation {
 // the same operation for the same mnemonic.
 template <typename Apply>
 bool withOperation(Opcode op, Apply&& apply) {
+    // One row per operation: its mono, immediate and poly opcodes.
+    // clang-format off
     switch (op) {
-        case Opcode::ADD:
-        case Opcode::ADDI:
-        case Opcode::PADD:
-        case Opcode::PADDI:
-            apply(Operation<add>{});
-            return true;
-        case Opcode::SUB:
-        case Opcode::PSUB:
-            apply(Operation<sub>{});
-            return true;
-        case Opcode::MUL:
-        case Opcode::MULI:
-        case Opcode::PMUL:
-        case Opcode::PMULI:
-            apply(Operation<mul>{});
-            return true;
-        case Opcode::AND:
-        case Opcode::ANDI:
-        case Opcode::PAND:
-        case Opcode::PANDI:
-            apply(Operation<bitAnd>{});
-            return true;
-        case Opcode::OR:
-        case Opcode::ORI:
-        case Opcode::POR:
-        case Opcode::PORI:
-            apply(Operation<bitOr>{});
-            return true;
-        case Opcode::XOR:
-        case Opcode::XORI:
-        case Opcode::PXOR:
-        case Opcode::PXORI:
-            apply(Operation<bitXor>{});
-            return true;
-        case Opcode::SHL:
-        case Opcode::SHLI:
-        case Opcode::PSHL:
-        case Opcode::PSHLI:
-            apply(Operation<shl>{});
-            return true;
-        case Opcode::SHR:
-        case Opcode::SHRI:
-        case Opcode::PSHR:
-        case Opcode::PSHRI:
-            apply(Operation<shr>{});
-            return true;
-        case Opcode::SRA:
-        case Opcode::SRAI:
-        case Opcode::PSRA:
-        case Opcode::PSRAI:
-            apply(Operation<sra>{});
-            return true;
-        case Opcode::SEQ:
-        case Opcode::PSEQ:
-            apply(Operation<seq>{});
-            return true;
-        case Opcode::SNE:
-        case Opcode::PSNE:
-            apply(Operation<sne>{});
-            return true;
-        case Opcode::SLT:
-        case Opcode::PSLT:
-            apply(Operation<slt>{});
-            return true;
-        case Opcode::SLE:
-        case Opcode::PSLE:
-            apply(Operation<sle>{});
-            return true;
-        case Opcode::SLTU:
-        case Opcode::PSLTU:
-            apply(Operation<sltu>{});
-            return true;
-        case Opcode::SLEU:
-            apply(Operation<sleu>{});
-            return true;
-        default:
-            return false;
+        case Opcode::ADD: case Opcode::ADDI: case Opcode::PADD: case Opcode::PADDI: apply(Operation<add>{}); return true;
+        case Opcode::SUB: case Opcode::PSUB: apply(Operation<sub>{}); return true;
+        case Opcode::MUL: case Opcode::MULI: case Opcode::PMUL: case Opcode::PMULI: apply(Operation<mul>{}); return true;
+        case Opcode::AND: case Opcode::ANDI: case Opcode::PAND: case Opcode::PANDI: apply(Operation<bitAnd>{}); return true;
+        case Opcode::OR: case Opcode::ORI: case Opcode::POR: case Opcode::PORI: apply(Operation<bitOr>{}); return true;
+        case Opcode::XOR: case Opcode::XORI: case Opcode::PXOR: case Opcode::PXORI: apply(Operation<bitXor>{}); return true;
+        case Opcode::SHL: case Opcode::SHLI: case Opcode::PSHL: case Opcode::PSHLI: apply(Operation<shl>{}); return true;
+        case Opcode::SHR: case Opcode::SHRI: case Opcode::PSHR: case Opcode::PSHRI: apply(Operation<shr>{}); return true;
+        case Opcode::SRA: case Opcode::SRAI: case Opcode::PSRA: case Opcode::PSRAI: apply(Operation<sra>{}); return true;
+        case Opcode::SEQ: case Opcode::PSEQ: apply(Operation<seq>{}); return true;
+        case Opcode::SNE: case Opcode::PSNE: apply(Operation<sne>{}); return true;
+        case Opcode::SLT: case Opcode::PSLT: apply(Operation<slt>{}); return true;
+        case Opcode::SLE: case Opcode::PSLE: apply(Operation<sle>{}); return true;
+        case Opcode::SLTU: case Opcode::PSLTU: apply(Operation<sltu>{}); return true;
+        case Opcode::SLEU: apply(Operation<sleu>{}); return true;
+        default: return false;
     }
+    // clang-format on
 }
 
 }  // namespace Simulator::Alu

@@ -174,8 +174,7 @@ uint32_t PolyArray::reduce(Opcode op, unsigned ra) const {
             for (unsigned pe = 0; pe < m_pes; ++pe) any |= a[pe] & m[pe];
             return any;
         }
-        default:
-            return 0;
+        default: return 0;
     }
 }
 

@@ -21,18 +21,12 @@ constexpr uint64_t k_slice_length = 4096;
 
 char const* stateName(ProcessorState state) {
     switch (state) {
-        case ProcessorState::Empty:
-            return "empty";
-        case ProcessorState::Ready:
-            return "ready";
-        case ProcessorState::Running:
-            return "running";
-        case ProcessorState::Stopped:
-            return "stopped";
-        case ProcessorState::Halted:
-            return "halted";
-        case ProcessorState::Faulted:
-            return "faulted";
+        case ProcessorState::Empty: return "empty";
+        case ProcessorState::Ready: return "ready";
+        case ProcessorState::Running: return "running";
+        case ProcessorState::Stopped: return "stopped";
+        case ProcessorState::Halted: return "halted";
+        case ProcessorState::Faulted: return "faulted";
     }
     return "unknown";
 }
@@ -205,29 +199,14 @@ bool Processor::writePolyMemory(unsigned pe, uint32_t address, void const* data,
 bool Processor::readControlRegister(uint32_t reg, uint32_t& value, std::string& error) const {
     using namespace ControlRegister;
     switch (reg) {
-        case Pc:
-            value = pcAddress();
-            return true;
-        case Status:
-            value = uint32_t(state());
-            return true;
-        case CyclesLow:
-            value = uint32_t(m_cycles);
-            return true;
-        case CyclesHigh:
-            value = uint32_t(m_cycles >> 32);
-            return true;
-        case ReturnValue:
-            value = uint32_t(m_return_value);
-            return true;
-        case StackPointer:
-            value = m_regs[k_stack_pointer];
-            return true;
-        case EnableDepth:
-            value = m_poly.enableDepth();
-            return true;
-        default:
-            break;
+        case Pc: value = pcAddress(); return true;
+        case Status: value = uint32_t(state()); return true;
+        case CyclesLow: value = uint32_t(m_cycles); return true;
+        case CyclesHigh: value = uint32_t(m_cycles >> 32); return true;
+        case ReturnValue: value = uint32_t(m_return_value); return true;
+        case StackPointer: value = m_regs[k_stack_pointer]; return true;
+        case EnableDepth: value = m_poly.enableDepth(); return true;
+        default: break;
     }
     if (reg >= GeneralBase && reg - GeneralBase < m_config.monoRegisterCount()) {
         value = m_regs[reg - GeneralBase];

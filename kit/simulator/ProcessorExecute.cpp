@@ -99,22 +99,15 @@ Processor::Exit Processor::executeSlice(uint64_t budget) {
         ++pc;
         --left;
         switch (d.op) {
-            case Opcode::NOP:
-                break;
+            case Opcode::NOP: break;
             case Opcode::HALT:
                 m_return_value = int32_t(r[d.ra]);
                 --pc;
                 exit = Exit::Halted;
                 goto done;
-            case Opcode::LI:
-                r[d.rd] = d.imm;
-                break;
-            case Opcode::MOV:
-                r[d.rd] = r[d.ra];
-                break;
-            case Opcode::CYCLES:
-                r[d.rd] = uint32_t(m_cycles + (budget - left - 1));
-                break;
+            case Opcode::LI: r[d.rd] = d.imm; break;
+            case Opcode::MOV: r[d.rd] = r[d.ra]; break;
+            case Opcode::CYCLES: r[d.rd] = uint32_t(m_cycles + (budget - left - 1)); break;
             case Opcode::WAIT:
                 if (d.imm >= m_semaphores.count()) FAULT(faultAt(pc, "no semaphore " + std::to_string(d.imm)))
                 if (!m_semaphores.tryTake(d.imm)) {
@@ -129,25 +122,15 @@ Processor::Exit Processor::executeSlice(uint64_t budget) {
                 if (d.imm >= m_semaphores.count()) FAULT(faultAt(pc, "no semaphore " + std::to_string(d.imm)))
                 m_semaphores.give(d.imm);
                 break;
-            case Opcode::NOT:
-                r[d.rd] = ~r[d.ra];
-                break;
-            case Opcode::NEG:
-                r[d.rd] = 0u - r[d.ra];
-                break;
+            case Opcode::NOT: r[d.rd] = ~r[d.ra]; break;
+            case Opcode::NEG: r[d.rd] = 0u - r[d.ra]; break;
 
             // The arithmetic is written out case by case rather than through
             // Alu::withOperation as the poly array does: a second switch on
             // the opcode here costs the interpreter about a third of its speed.
-            case Opcode::ADD:
-                r[d.rd] = Alu::add(r[d.ra], r[d.rb]);
-                break;
-            case Opcode::SUB:
-                r[d.rd] = Alu::sub(r[d.ra], r[d.rb]);
-                break;
-            case Opcode::MUL:
-                r[d.rd] = Alu::mul(r[d.ra], r[d.rb]);
-                break;
+            case Opcode::ADD: r[d.rd] = Alu::add(r[d.ra], r[d.rb]); break;
+            case Opcode::SUB: r[d.rd] = Alu::sub(r[d.ra], r[d.rb]); break;
+            case Opcode::MUL: r[d.rd] = Alu::mul(r[d.ra], r[d.rb]); break;
             case Opcode::DIV:
                 if (r[d.rb] == 0) FAULT(faultAt(pc, "division by zero"))
                 r[d.rd] = Alu::div(r[d.ra], r[d.rb]);
@@ -156,67 +139,27 @@ Processor::Exit Processor::executeSlice(uint64_t budget) {
                 if (r[d.rb] == 0) FAULT(faultAt(pc, "division by zero"))
                 r[d.rd] = Alu::rem(r[d.ra], r[d.rb]);
                 break;
-            case Opcode::AND:
-                r[d.rd] = Alu::bitAnd(r[d.ra], r[d.rb]);
-                break;
-            case Opcode::OR:
-                r[d.rd] = Alu::bitOr(r[d.ra], r[d.rb]);
-                break;
-            case Opcode::XOR:
-                r[d.rd] = Alu::bitXor(r[d.ra], r[d.rb]);
-                break;
-            case Opcode::SHL:
-                r[d.rd] = Alu::shl(r[d.ra], r[d.rb]);
-                break;
-            case Opcode::SHR:
-                r[d.rd] = Alu::shr(r[d.ra], r[d.rb]);
-                break;
-            case Opcode::SRA:
-                r[d.rd] = Alu::sra(r[d.ra], r[d.rb]);
-                break;
-            case Opcode::SEQ:
-                r[d.rd] = Alu::seq(r[d.ra], r[d.rb]);
-                break;
-            case Opcode::SNE:
-                r[d.rd] = Alu::sne(r[d.ra], r[d.rb]);
-                break;
-            case Opcode::SLT:
-                r[d.rd] = Alu::slt(r[d.ra], r[d.rb]);
-                break;
-            case Opcode::SLE:
-                r[d.rd] = Alu::sle(r[d.ra], r[d.rb]);
-                break;
-            case Opcode::SLTU:
-                r[d.rd] = Alu::sltu(r[d.ra], r[d.rb]);
-                break;
-            case Opcode::SLEU:
-                r[d.rd] = Alu::sleu(r[d.ra], r[d.rb]);
-                break;
+            case Opcode::AND: r[d.rd] = Alu::bitAnd(r[d.ra], r[d.rb]); break;
+            case Opcode::OR: r[d.rd] = Alu::bitOr(r[d.ra], r[d.rb]); break;
+            case Opcode::XOR: r[d.rd] = Alu::bitXor(r[d.ra], r[d.rb]); break;
+            case Opcode::SHL: r[d.rd] = Alu::shl(r[d.ra], r[d.rb]); break;
+            case Opcode::SHR: r[d.rd] = Alu::shr(r[d.ra], r[d.rb]); break;
+            case Opcode::SRA: r[d.rd] = Alu::sra(r[d.ra], r[d.rb]); break;
+            case Opcode::SEQ: r[d.rd] = Alu::seq(r[d.ra], r[d.rb]); break;
+            case Opcode::SNE: r[d.rd] = Alu::sne(r[d.ra], r[d.rb]); break;
+            case Opcode::SLT: r[d.rd] = Alu::slt(r[d.ra], r[d.rb]); break;
+            case Opcode::SLE: r[d.rd] = Alu::sle(r[d.ra], r[d.rb]); break;
+            case Opcode::SLTU: r[d.rd] = Alu::sltu(r[d.ra], r[d.rb]); break;
+            case Opcode::SLEU: r[d.rd] = Alu::sleu(r[d.ra], r[d.rb]); break;
 
-            case Opcode::ADDI:
-                r[d.rd] = Alu::add(r[d.ra], d.imm);
-                break;
-            case Opcode::MULI:
-                r[d.rd] = Alu::mul(r[d.ra], d.imm);
-                break;
-            case Opcode::ANDI:
-                r[d.rd] = Alu::bitAnd(r[d.ra], d.imm);
-                break;
-            case Opcode::ORI:
-                r[d.rd] = Alu::bitOr(r[d.ra], d.imm);
-                break;
-            case Opcode::XORI:
-                r[d.rd] = Alu::bitXor(r[d.ra], d.imm);
-                break;
-            case Opcode::SHLI:
-                r[d.rd] = Alu::shl(r[d.ra], d.imm);
-                break;
-            case Opcode::SHRI:
-                r[d.rd] = Alu::shr(r[d.ra], d.imm);
-                break;
-            case Opcode::SRAI:
-                r[d.rd] = Alu::sra(r[d.ra], d.imm);
-                break;
+            case Opcode::ADDI: r[d.rd] = Alu::add(r[d.ra], d.imm); break;
+            case Opcode::MULI: r[d.rd] = Alu::mul(r[d.ra], d.imm); break;
+            case Opcode::ANDI: r[d.rd] = Alu::bitAnd(r[d.ra], d.imm); break;
+            case Opcode::ORI: r[d.rd] = Alu::bitOr(r[d.ra], d.imm); break;
+            case Opcode::XORI: r[d.rd] = Alu::bitXor(r[d.ra], d.imm); break;
+            case Opcode::SHLI: r[d.rd] = Alu::shl(r[d.ra], d.imm); break;
+            case Opcode::SHRI: r[d.rd] = Alu::shr(r[d.ra], d.imm); break;
+            case Opcode::SRAI: r[d.rd] = Alu::sra(r[d.ra], d.imm); break;
 
             case Opcode::LDB: {
                 MONO_OFFSET(offset, r[d.ra] + d.imm, 1)
@@ -259,9 +202,7 @@ Processor::Exit Processor::executeSlice(uint64_t budget) {
                 break;
             }
 
-            case Opcode::JMP:
-                pc = d.imm;
-                break;
+            case Opcode::JMP: pc = d.imm; break;
             case Opcode::JR: {
                 uint32_t index = 0;
                 if (!m_program.indexOf(r[d.ra], index)) FAULT(pcOutside(pc, r[d.ra]))
@@ -345,9 +286,7 @@ Processor::Exit Processor::executeSlice(uint64_t budget) {
             case Opcode::PSNE:
             case Opcode::PSLT:
             case Opcode::PSLE:
-            case Opcode::PSLTU:
-                m_poly.binary(d.op, d.rd, d.ra, d.rb);
-                break;
+            case Opcode::PSLTU: m_poly.binary(d.op, d.rd, d.ra, d.rb); break;
             case Opcode::PADDI:
             case Opcode::PMULI:
             case Opcode::PANDI:
@@ -355,21 +294,11 @@ Processor::Exit Processor::executeSlice(uint64_t budget) {
             case Opcode::PXORI:
             case Opcode::PSHLI:
             case Opcode::PSHRI:
-            case Opcode::PSRAI:
-                m_poly.binaryImmediate(d.op, d.rd, d.ra, d.imm);
-                break;
-            case Opcode::PLI:
-                m_poly.setAll(d.rd, d.imm);
-                break;
-            case Opcode::PMOV:
-                m_poly.move(d.rd, d.ra);
-                break;
-            case Opcode::PBCAST:
-                m_poly.setAll(d.rd, r[d.ra]);
-                break;
-            case Opcode::PIDX:
-                m_poly.peIndex(d.rd);
-                break;
+            case Opcode::PSRAI: m_poly.binaryImmediate(d.op, d.rd, d.ra, d.imm); break;
+            case Opcode::PLI: m_poly.setAll(d.rd, d.imm); break;
+            case Opcode::PMOV: m_poly.move(d.rd, d.ra); break;
+            case Opcode::PBCAST: m_poly.setAll(d.rd, r[d.ra]); break;
+            case Opcode::PIDX: m_poly.peIndex(d.rd); break;
             case Opcode::PLDB:
             case Opcode::PLDBU:
             case Opcode::PLDW: {
@@ -396,14 +325,10 @@ Processor::Exit Processor::executeSlice(uint64_t budget) {
             case Opcode::RMIN:
             case Opcode::RMAX:
             case Opcode::RAND:
-            case Opcode::ROR:
-                r[d.rd] = m_poly.reduce(d.op, d.ra);
-                break;
+            case Opcode::ROR: r[d.rd] = m_poly.reduce(d.op, d.ra); break;
 
-            case Opcode::InternalIllegal:
-                FAULT(illegalInstruction(pc))
-            case Opcode::InternalPcOutside:
-                FAULT(pcOutside(pc, d.imm))
+            case Opcode::InternalIllegal: FAULT(illegalInstruction(pc))
+            case Opcode::InternalPcOutside: FAULT(pcOutside(pc, d.imm))
         }
     }
 #undef MONO_OFFSET

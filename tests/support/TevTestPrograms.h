@@ -165,21 +165,13 @@ private:
                 case Simulator::Operand::MonoDst:
                 case Simulator::Operand::MonoSrc:
                 case Simulator::Operand::PolyDst:
-                case Simulator::Operand::PolySrc:
-                    fields.rd = registerNumber(operand);
-                    break;
+                case Simulator::Operand::PolySrc: fields.rd = registerNumber(operand); break;
                 case Simulator::Operand::MonoA:
-                case Simulator::Operand::PolyA:
-                    fields.ra = registerNumber(operand);
-                    break;
+                case Simulator::Operand::PolyA: fields.ra = registerNumber(operand); break;
                 case Simulator::Operand::MonoB:
-                case Simulator::Operand::PolyB:
-                    fields.rb = registerNumber(operand);
-                    break;
+                case Simulator::Operand::PolyB: fields.rb = registerNumber(operand); break;
                 case Simulator::Operand::Imm:
-                case Simulator::Operand::Target:
-                    fields.imm = uint32_t(value(operand));
-                    break;
+                case Simulator::Operand::Target: fields.imm = uint32_t(value(operand)); break;
                 case Simulator::Operand::MonoMem:
                 case Simulator::Operand::PolyMem: {
                     size_t const open = operand.find('(');
