@@ -5,6 +5,7 @@
 // error and the exit status are compared exactly.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -204,16 +205,20 @@ TEST_F(Qxinfo, FailuresEndWithTheirMessageAndStatus) {
     } const cases[] = {
         {"no configuration", "", {}, advice, fatal + "\tNo system config filename found.\n", 1},
         {"unknown node type",
-         base + "system.chip0.mem0.node-type = disk\n",
+         replaceAll(base, "mem0.node-type = memory", "mem0.node-type = disk"),
          {},
-         "Error: the configured system cannot be built: UNKNOWN\n",
+         "Error: the configured system cannot be built: InvalidSystemConfigurationException: The node-type "
+         "disk "
+         "is not known\n",
          "",
          1},
         {"broken architecture",
          replaceAll(base, "system.chip0.core0.total-number-pes = 64\n", ""),
          {},
          "",
-         "ERROR: UNKNOWN\n",
+         "ERROR: Exception: Could not initialise the ArchConfig object: Property 'total-number-pes' has not "
+         "been "
+         "found\n",
          255},
         {"unexpected argument",
          base,
@@ -244,10 +249,10 @@ TEST_F(Qxinfo, HelpListsTheCommonOptions) {
               "\n"
               "Where one or more of the following options may be given:\n"
               "\n"
-              "--help              (-h)           Outputs this message\n"
-              "--output            (-o)          \n"
-              "--verbose           (-v)           Switch on verbose display\n"
-              "--version           (-V)           Display version string\n");
+              "--help     (-h) Outputs this message\n"
+              "--output   (-o)\n"
+              "--verbose  (-v) Switch on verbose display\n"
+              "--version  (-V) Display version string\n");
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.exit_status, 0);
 }
