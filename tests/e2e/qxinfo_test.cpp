@@ -159,6 +159,7 @@ TEST_F(Qxinfo, ReportsEveryChipAndTheChosenDefaultNode) {
     configuration = replaceAll(configuration, "system.chip-ids[] = 0\n", "system.chip-ids[] = 0,2\n");
     configuration = replaceAll(configuration, "system.chip-id-size = 4\n", "system.chip-id-size = 2\n");
     configuration = replaceAll(configuration, "system.node-id-size = 4\n", "system.node-id-size = 8\n");
+    configuration = replaceAll(configuration, "chip-id = 0\nnode-id = 0\n", "chip-id = 2\nnode-id = 5\n");
     configuration +=
         "system.chip1.nodes[] = io,core1\n"
         "system.chip1.node-ids[] = 3,5\n"
@@ -166,7 +167,7 @@ TEST_F(Qxinfo, ReportsEveryChipAndTheChosenDefaultNode) {
         replaceAll(linesWith(TestSupport::k_systemConfiguration, "system.chip0.core0."),
                    "system.chip0.core0.", "system.chip1.core1.");
     m_directory.write("cfg/target_device.cfg", configuration);
-    Subprocess::Result const result = qxinfo(m_directory.file("cfg"), {"--chip-id", "2", "--node-id", "5"});
+    Subprocess::Result const result = qxinfo(m_directory.file("cfg"));
     ASSERT_EQ(result.error, "");
     EXPECT_EQ(result.out, noCard() +
                               "\n"
