@@ -3,6 +3,7 @@
 #include "hostlib/DeviceNodes.h"
 #include "hostlib/Diagnostics.h"
 #include "hostlib/EmbeddedTarget.h"
+#include "hostlib/ErrorStrings.h"
 #include "hostlib/NodeConfiguration.h"
 #include "hostlib/RemoteTarget.h"
 #include "protocol/Environment.h"
@@ -40,8 +41,9 @@ std::unique_ptr<Target> connectHardware(uint32_t instance, Status& status) {
     std::string path;
     status = DeviceNodes::find(instance, path);
     if (!status.failed())
-        status = Status::error(QXAPI_ERR_DEVICE_UNSUPPORTED,
-                               "found " + path + ", but only the simulator can be used with this library");
+        status = Status::error(
+            QXAPI_ERR_DEVICE_UNSUPPORTED,
+            "device node " + path + " found, but only the simulator can be used with this library");
     return nullptr;
 }
 
@@ -82,13 +84,42 @@ std::unique_ptr<Target> connectRemote(char const* host, std::shared_ptr<TargetEv
     return RemoteTarget::connect(server, chips, std::move(events), status);
 }
 
+// The longest error text that callers' usual message buffers hold whole:
+// the loader gives QXAPI_get_error_string 100 bytes.
+std::size_t const k_short_reason_size = 99;
+
+// Keeps the text of a failed connect within k_short_reason_size: the
+// detail is cut after its last whole clause (ending before ": " or ", ")
+// that fits, or else after its last whole word that fits, so that no word
+// is cut. The whole reason then goes to standard error.
+void shortenReason(Status& status) {
+    std::string const full = describeError(status.code, status.detail);
+    if (full.size() <= k_short_reason_size) return;
+    std::size_t const room = k_short_reason_size - (full.size() - status.detail.size());
+    std::string const& detail = status.detail;
+    std::size_t cut = std::string::npos;
+    for (std::size_t at = 0; at < detail.size() && at <= room; ++at) {
+        if (detail.compare(at, 2, ": ") == 0 || detail.compare(at, 2, ", ") == 0) cut = at;
+    }
+    if (cut == std::string::npos) cut = room < detail.size() ? detail.rfind(' ', room) : detail.size();
+    writeErrorLine("qxapi: connect: " + full);
+    status.detail = detail.substr(0, cut == std::string::npos ? 0 : cut);
+}
+
+std::unique_ptr<Target> connectTo(char const* host, uint32_t instance, std::shared_ptr<TargetEvents> events,
+                                  Status& status) {
+    if (host == nullptr) return connectHardware(instance, status);
+    if (std::strcmp(host, s_local_host) == 0) return connectEmbedded(std::move(events), status);
+    return connectRemote(host, std::move(events), status);
+}
+
 }  // namespace
 
 std::unique_ptr<Target> connectTarget(char const* host, uint32_t instance,
                                       std::shared_ptr<TargetEvents> events, Status& status) {
-    if (host == nullptr) return connectHardware(instance, status);
-    if (std::strcmp(host, s_local_host) == 0) return connectEmbedded(std::move(events), status);
-    return connectRemote(host, std::move(events), status);
+    std::unique_ptr<Target> target = connectTo(host, instance, std::move(events), status);
+    if (!target) shortenReason(status);
+    return target;
 }
 
 }  // namespace HostLib

@@ -79,9 +79,22 @@ int writeToStandardOutput(std::string const& text) {
     return STATUS_IO_ERROR;
 }
 
+// A qxx executable given as a source: its default output would be the
+// file itself. Says what the file is and how to read it instead.
+bool isExecutableGivenAsSource(QxasSettings const& settings) {
+    for (std::string const& source : settings.sources) {
+        if (std::filesystem::path(source).extension() != ".qxx") continue;
+        printError(source + " is not an assembly source but a qxx executable (qxas -d " + source +
+                   " shows it as source text)");
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int assembleProgram(QxasSettings const& settings, Assembler::AssemblerOptions const& assemblerOptions) {
+    if (settings.output.empty() && isExecutableGivenAsSource(settings)) return STATUS_USAGE;
     std::vector<std::string> inputs = settings.macroFiles;
     inputs.insert(inputs.end(), settings.sources.begin(), settings.sources.end());
     std::string const output =

@@ -28,6 +28,7 @@
 #include "ToolMain.h"
 #include "configuration/BuildVersion.h"
 #include "configuration/CommandOptions.h"
+#include "configuration/CommonOptions.h"
 #include "generic/Exception.h"
 #include "qx/Version.h"
 #include "qxas/ExitStatus.h"
@@ -86,7 +87,7 @@ int dispatch(QxasSettings const& settings, CommandOptions& options,
         return Qxas::STATUS_OK;
     }
     if (char const* unknown = Qxas::QxasCommandLine::findUnknownOption(settings)) {
-        options.invalid_option_exit(unknown);
+        std::fprintf(stderr, Configuration::CO_USAGE_bad_option_exiting, options.getProgramName(), unknown);
         return Qxas::STATUS_USAGE;
     }
     if (!settings.emptyValue.empty()) {
@@ -94,7 +95,7 @@ int dispatch(QxasSettings const& settings, CommandOptions& options,
         return Qxas::STATUS_USAGE;
     }
     if (countActions(settings) == 0) {
-        options.no_input_files();
+        std::fprintf(stderr, Configuration::CO_USAGE_no_input_files, options.getProgramName());
         return Qxas::STATUS_USAGE;
     }
     if (countActions(settings) > 1) {

@@ -189,3 +189,42 @@ TEST_F(Kit, FailuresOfTheProgramReachQxrunsOutput) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Kit, ConnectFailuresFitTheLoadersMessageAndGiveTheWholeReasonOnStandardError) {
+    m_directory.write("dev/orvald0", "");
+    struct Case {
+        char const* name;
+        std::vector<std::string> arguments;
+        Environment environment;
+        std::string reason;     // what qxrun prints in its 100-byte buffer
+        std::string errPrefix;  // the start of the whole reason on standard error
+    } const cases[] = {
+        {"device node found",
+         {},
+         {{"QX_DEVICE_DIR", "dev"}},
+         "accelerator card not supported by the reference host library: device node dev/orvald0 found",
+         "qxapi: connect: accelerator card not supported by the reference host library: device node "
+         "dev/orvald0 found, but only the simulator can be used with this library\n"},
+        {"unknown host",
+         {"--host", "no-such-host.invalid"},
+         {},
+         "simulator not available: cannot connect to no-such-host.invalid port 7411",
+         "qxapi: connect: simulator not available: cannot connect to no-such-host.invalid port 7411: cannot "
+         "resolve no-such-host.invalid: "},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> arguments = c.arguments;
+        arguments.push_back(program("constant"));
+        Subprocess::Result const result = qxrun(arguments, c.environment);
+        std::string const host = c.arguments.empty() ? "PCI" : c.arguments.back();
+        EXPECT_EQ(result.out, "Error: cannot connect to instance 0 on host " + host + "\n       " + c.reason +
+                                  "\nCannot register application on chip 0\nReturn value = 0\n");
+        EXPECT_EQ(result.err.substr(0, c.errPrefix.size()), c.errPrefix);
+        EXPECT_EQ(result.exit_status, 0);
+    }
+}
+
+}  // namespace

@@ -329,11 +329,12 @@ TEST_F(QxasTest, RefusesBadUsageWithStatusOne) {
         std::vector<std::string> arguments;
         Expected expected;
     } const cases[] = {
-        {"no input", {}, {"qxas: No input files found.\n", "", 1}},
+        {"no input", {}, {"", "qxas: No input files found.\n", 1}},
         {"unknown option",
          {"--frob", "prog.qxs"},
-         {"qxas: Invalid command option found: --frob. Exiting. \nUse -h for a list of available options.\n",
-          "", 1}},
+         {"",
+          "qxas: Invalid command option found: --frob. Exiting. \nUse -h for a list of available options.\n",
+          1}},
         {"output without value", {"prog.qxs", "-o"}, {k_usage, "Error: --output/-o expected a value\n", 1}},
         {"sources and info",
          {"prog.qxs", "-i", "add"},
@@ -344,9 +345,12 @@ TEST_F(QxasTest, RefusesBadUsageWithStatusOne) {
         {"output over a source",
          {"prog.qxs", "-o", "./prog.qxs"},
          {"", "qxas: the output file ./prog.qxs is also an input file\n", 1}},
-        {"default output over the source",
+        {"executable given as the source",
          {"prog.qxx"},
-         {"", "qxas: the output file prog.qxx is also an input file\n", 1}},
+         {"",
+          "qxas: prog.qxx is not an assembly source but a qxx executable (qxas -d prog.qxx shows it as "
+          "source text)\n",
+          1}},
     };
     for (Case const& c : cases) {
         SCOPED_TRACE(c.name);
