@@ -243,6 +243,11 @@ void CommandOptions::usageLineFormat(bool showUseconfig, bool showOptions, bool 
 }
 
 void CommandOptions::usage() {
+    printUsage(m_program_name, m_show_useconfig, m_show_options, m_show_filenames, m_usage_tail);
+}
+
+void CommandOptions::printUsage(char const* programName, bool showUseconfig, bool showOptions,
+                                bool showFilenames, char const* usageTail) {
     int longNameWidth = 0;
     int validValuesWidth = 0;
     for (Options** option = s_command_line_args; option && *option; ++option) {
@@ -250,7 +255,7 @@ void CommandOptions::usage() {
         longNameWidth = std::max(longNameWidth, longNameLength);
         validValuesWidth = std::max(validValuesWidth, static_cast<int>((*option)->getValidValuesLength()));
     }
-    print_usage(m_program_name, m_show_useconfig, m_show_options, m_show_filenames, m_usage_tail);
+    print_usage(programName, showUseconfig, showOptions, showFilenames, usageTail);
     std::string line;
     for (Options** option = s_command_line_args; option && *option; ++option) {
         (*option)->getUsageString(line, longNameWidth, validValuesWidth);

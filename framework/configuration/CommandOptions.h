@@ -81,6 +81,11 @@ public:
 
     void usageLineFormat(bool showUseconfig, bool showOptions, bool showFilenames);
     void usage();
+    // The usage text of the merged option table (makeCommandOptionList),
+    // as usage() prints it, for a tool that answers --help before it has
+    // an option set, e.g. when no configuration can be found.
+    static void printUsage(char const* programName, bool showUseconfig, bool showOptions, bool showFilenames,
+                           char const* usageTail);
     void invalid_option_exit(char const* option);
     void invalid_option_ignore(char const* option);
     void no_input_files();

@@ -37,6 +37,13 @@ CommandOptions* QxasCommandLine::makeOptions(int& argc, char** argv) {
     return CommandOptions::makeCommandOptions(argc, argv, &optionLists, s_usage_tail);
 }
 
+void QxasCommandLine::printUsageWithoutOptions(char const* programName) {
+    std::vector<Options**> optionLists{CommandOptions::s_std_tool_command_line_args,
+                                       CommandOptions::s_assembler_command_line_args};
+    CommandOptions::makeCommandOptionList(&optionLists);
+    CommandOptions::printUsage(programName, false, true, true, s_usage_tail);
+}
+
 QxasSettings QxasCommandLine::readSettings(CommandOptions& options, int argc, char** argv) {
     QxasSettings settings;
     settings.help = options.isOn(Configuration::CO_L_help);

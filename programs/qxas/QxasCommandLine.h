@@ -33,6 +33,10 @@ public:
     // usable value (the option set has said why).
     static Configuration::CommandOptions* makeOptions(int& argc, char** argv);
 
+    // Prints the usage text as the option set does, without one: for
+    // --help when there is no configuration to make the option set from.
+    static void printUsageWithoutOptions(char const* programName);
+
     // Reads the settings from the option set and the arguments it left.
     static QxasSettings readSettings(Configuration::CommandOptions& options, int argc, char** argv);
 

@@ -25,6 +25,7 @@
 #include <memory>
 #include <string>
 
+#include "HelpWithoutConfiguration.h"
 #include "ToolMain.h"
 #include "configuration/BuildVersion.h"
 #include "configuration/CommandOptions.h"
@@ -108,6 +109,15 @@ int dispatch(QxasSettings const& settings, CommandOptions& options,
 }
 
 int run(int argc, char** argv) {
+    switch (Programs::selfDescriptionWithoutConfiguration(argc, argv)) {
+        case Programs::SelfDescription::Help:
+            std::fflush(stdout);
+            Qxas::QxasCommandLine::printUsageWithoutOptions(argv[0]);
+            std::cout.flush();
+            return Qxas::STATUS_OK;
+        case Programs::SelfDescription::Version: printVersion(); return Qxas::STATUS_OK;
+        case Programs::SelfDescription::None: break;
+    }
     std::string const emptyValue = Qxas::QxasCommandLine::findEmptyValue(argc, argv);
     CommandOptions* options = Qxas::QxasCommandLine::makeOptions(argc, argv);
     if (options == nullptr) return Qxas::STATUS_USAGE;

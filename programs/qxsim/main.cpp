@@ -9,6 +9,7 @@
 // Exit status: 0 after help, version and a shutdown by SIGTERM or SIGINT;
 // 1 for a bad option or value (the option set may end the process itself
 // with 1); 2 when the server cannot listen.
+#include "HelpWithoutConfiguration.h"
 #include "ToolMain.h"
 #include "configuration/BuildVersion.h"
 #include "configuration/CommandOptions.h"
@@ -79,6 +80,16 @@ int serve(SimServer::ServerSettings const& settings) {
 int run(int argc, char** argv) {
     std::vector<Configuration::Options**> lists{CommandOptions::s_std_tool_command_line_args,
                                                 SimServer::serverOptionTable()};
+    switch (Programs::selfDescriptionWithoutConfiguration(argc, argv)) {
+        case Programs::SelfDescription::Help:
+            CommandOptions::makeCommandOptionList(&lists);
+            std::fflush(stdout);
+            CommandOptions::printUsage(argv[0], false, true, false, nullptr);
+            std::cout.flush();
+            return 0;
+        case Programs::SelfDescription::Version: printVersion(); return 0;
+        case Programs::SelfDescription::None: break;
+    }
     CommandOptions* options = CommandOptions::makeCommandOptions(argc, argv, &lists, nullptr);
     if (options == nullptr) return 1;
     options->usageLineFormat(false, true, false);

@@ -212,6 +212,52 @@ TEST_F(QxasTest, HelpAndVersionPrintTheirTextsAndSucceed) {
     EXPECT_FALSE(m_directory.exists("prog.qxx"));
 }
 
+// Help and version need no configuration: in an empty directory with
+// QXPATH and HOME unset, and with both empty, qxas still describes itself;
+// everything else, and a --useconfig that names a missing file, still fails
+// for want of the configuration.
+TEST_F(QxasTest, HelpAndVersionAnswerWithoutAConfiguration) {
+    std::string const noConfigurationOut =
+        "The config file: 'target_device.cfg' must be present in the QXPATH\n"
+        "Or the --useconfig <config file> option must be used\n";
+    std::string const noConfigurationErr =
+        "Fatal Error: Could not load the system configuration file.\n\tNo system config filename found.\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        Expected expected;
+    } const cases[] = {
+        {{"--help"}, {k_usage, "", 0}},
+        {{"-h"}, {k_usage, "", 0}},
+        {{"--version"}, {versionBanner(), "", 0}},
+        {{"-V"}, {versionBanner(), "", 0}},
+        {{"-V", "-h", "prog.qxs"}, {k_usage, "", 0}},
+        {{"prog.qxs"}, {noConfigurationOut, noConfigurationErr, 1}},
+        {{"-i", "add"}, {noConfigurationOut, noConfigurationErr, 1}},
+        {{"--useconfig", "missing.cfg", "--help"},
+         {noConfigurationOut,
+          "Fatal Error: Could not load the system configuration file.\n\t'missing.cfg'\n"
+          "\tSystem properties not ready: 'Failed to read from missing.cfg'\n",
+          1}},
+    };
+    TemporaryDirectory const empty;
+    for (bool const unset : {true, false}) {
+        for (Case const& c : cases) {
+            SCOPED_TRACE((unset ? "unset: " : "empty: ") + c.arguments.front());
+            Subprocess process(QXAS_PATH);
+            process.argv0("qxas").args(c.arguments).workingDirectory(empty.path()).timeout(60s);
+            if (unset)
+                process.unsetEnv("HOME").unsetEnv("QXPATH");
+            else
+                process.env("HOME", "").env("QXPATH", "");
+            Subprocess::Result const result = process.run();
+            EXPECT_EQ("", result.error);
+            EXPECT_EQ(c.expected.out, result.out);
+            EXPECT_EQ(c.expected.err, result.err);
+            EXPECT_EQ(c.expected.status, result.exit_status);
+        }
+    }
+}
+
 TEST_F(QxasTest, AssemblesSourcesIntoAValidQxxImage) {
     m_directory.write("prog.qxs", k_program);
     m_directory.write("src/prog.qxs", k_program);

@@ -177,6 +177,55 @@ TEST_F(QxsimTest, VersionPrintsTheBanner) {
     EXPECT_EQ(result.err, "");
 }
 
+// Help and version need no configuration: in an empty directory with
+// QXPATH and HOME unset, and with both empty, qxsim prints the same texts
+// as with one; serving, and a --useconfig that names a missing file, still
+// fail for want of the configuration.
+TEST_F(QxsimTest, HelpAndVersionAnswerWithoutAConfiguration) {
+    Subprocess::Result const version = qxsim().arg("--version").run();
+    ASSERT_EQ(version.exit_status, 0);
+    std::string const noConfigurationOut =
+        "The config file: 'target_device.cfg' must be present in the QXPATH\n"
+        "Or the --useconfig <config file> option must be used\n";
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+        std::string err;
+        int status;
+    } const cases[] = {
+        {{"--help"}, k_usage, "", 0},
+        {{"-h", "--port", "70000"}, k_usage, "", 0},
+        {{"--version"}, version.out, "", 0},
+        {{"-V"}, version.out, "", 0},
+        {{},
+         noConfigurationOut,
+         "Fatal Error: Could not load the system configuration file.\n\tNo system config filename found.\n",
+         1},
+        {{"--useconfig", "missing.cfg", "-V"},
+         noConfigurationOut,
+         "Fatal Error: Could not load the system configuration file.\n\t'missing.cfg'\n"
+         "\tSystem properties not ready: 'Failed to read from missing.cfg'\n",
+         1},
+    };
+    TemporaryDirectory const empty;
+    for (bool const unset : {true, false}) {
+        for (Case const& c : cases) {
+            std::string const name = (unset ? "unset:" : "empty:") + (c.args.empty() ? "" : c.args.front());
+            Subprocess process(QXSIM_PATH);
+            process.argv0("qxsim").args(c.args).workingDirectory(empty.path()).timeout(20s);
+            if (unset)
+                process.unsetEnv("HOME").unsetEnv("QXPATH");
+            else
+                process.env("HOME", "").env("QXPATH", "");
+            Subprocess::Result const result = process.run();
+            EXPECT_EQ(result.error, "") << name;
+            EXPECT_EQ(result.out, c.out) << name;
+            EXPECT_EQ(result.err, c.err) << name;
+            EXPECT_EQ(result.exit_status, c.status) << name;
+        }
+    }
+}
+
 TEST_F(QxsimTest, SigtermMidRunEndsCleanlyAndTheWaitFails) {
     BackgroundServer server(QXSIM_PATH, m_directory.path());
     ASSERT_NE(server.port(), 0) << server.firstLine();
