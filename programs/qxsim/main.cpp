@@ -32,7 +32,8 @@ namespace {
 
 using Configuration::CommandOptions;
 
-char const* const s_build_version = QX_VERSION " at " __DATE__ " " __TIME__ " on linux_x86_64";
+// No build date or time: the same sources build the same binary.
+char const* const s_build_version = QX_VERSION " on linux_x86_64";
 char const* const s_title = "qxsim Orvalis simulator server";
 char const* const s_tool_version = QX_VERSION;
 char const* const s_notice =
