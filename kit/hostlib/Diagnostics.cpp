@@ -33,7 +33,7 @@ bool appendLine(std::string const& path, std::string const& text) {
 }
 
 void reportSimulator(std::string const& text) {
-    writeErrorLine("qxsim: " + text);
+    writeErrorLine("qxapi: " + text);
 }
 
 }  // namespace HostLib

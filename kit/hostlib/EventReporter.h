@@ -1,7 +1,7 @@
 // Device events of one handle: a program loaded, started, stopped by the
 // host, terminated (with its return value) or ended by a fault.
 //
-// A fault is always reported on standard error ("qxsim: chip N: fault:
+// A fault is always reported on standard error ("qxapi: chip N: fault:
 // ..."). The debugger variant also writes every event as a line
 // "qxdebug: chip N: ..." on standard error. Callbacks registered with
 // register_callback are called in every variant: for loaded and started

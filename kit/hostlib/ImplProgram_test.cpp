@@ -71,7 +71,7 @@ TEST_F(ImplProgram, LoadOfABadFileFailsWithTheReadersText) {
         std::string const text = errorString(handle.get(), QXAPI_ERR_LOAD_FAILED);
         EXPECT_EQ(text.rfind("cannot load the executable: " + path + ": ", 0), 0u) << text;
         EXPECT_NE(text.find(c.reason), std::string::npos) << text;
-        EXPECT_EQ(stderrText, "qxsim: chip 0: cannot load: " + text.substr(28) + "\n");
+        EXPECT_EQ(stderrText, "qxapi: chip 0: cannot load: " + text.substr(28) + "\n");
         EXPECT_EQ(do_run(handle.get(), 0), QXAPI_ERR_NO_PROGRAM);
     }
 }
@@ -84,7 +84,7 @@ TEST_F(ImplProgram, CycleLimitTurnsAnEndlessProgramIntoAFault) {
     ASSERT_EQ(do_run(handle.get(), 0), QXAPI_OK);
     EXPECT_EQ(do_wait_on_terminate(handle.get(), 0), QXAPI_ERR_FAULT);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "qxsim: chip 0: fault: cycle limit of 1000 cycles reached at PC 0x00000000\n");
+              "qxapi: chip 0: fault: cycle limit of 1000 cycles reached at PC 0x00000000\n");
 }
 
 TEST_F(ImplProgram, DeleteDuringARunEndsItAndReleasesAWaitingThread) {
@@ -262,7 +262,7 @@ TEST_F(ImplProgram, OtherHostsAndBadConfigurationsRefuseToConnect) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(do_connect(handle, "localhost", 0), QXAPI_ERR_CONFIGURATION);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "qxsim: configuration: QX_SIM_CHIPS: '0' is not a number from 1 to 16\n");
+              "qxapi: configuration: QX_SIM_CHIPS: '0' is not a number from 1 to 16\n");
     ::setenv("QX_SIM_CHIPS", "2", 1);
     EXPECT_EQ(do_connect(handle, "localhost", 0), QXAPI_OK);
     EXPECT_EQ(do_connect(handle, "localhost", 0), QXAPI_ERR_ALREADY_CONNECTED);

@@ -119,7 +119,7 @@ TEST_F(Remote, KilledServerEndsTheWaitAndTheReturnValueIsPrinted) {
     Subprocess::Result const result = run.get();
     EXPECT_FALSE(result.timed_out);
     EXPECT_EQ(result.out, "Return value = 0\n");
-    EXPECT_EQ(result.err, "qxsim: chip 0: fault: lost the simulator server at 127.0.0.1:" +
+    EXPECT_EQ(result.err, "qxapi: chip 0: fault: lost the simulator server at 127.0.0.1:" +
                               std::to_string(server.port()) +
                               ": the simulator server closed the connection\n");
     EXPECT_EQ(result.exit_status, 1);
