@@ -42,8 +42,12 @@ std::string CallLog::line(char const* name, char const* argumentNames, std::vect
 }
 
 void CallLog::write(std::string const& line) {
+    // Only a user who set QX_QXAPI_TRACE asked for the log: selecting the
+    // trace library through the load mode (qxrun --qxtrace) alone writes
+    // nothing, so that qxrun's own output stays as it is.
     char const* path = std::getenv("QX_QXAPI_TRACE");
-    if (path == nullptr || *path == '\0' || !appendLine(path, line)) writeErrorLine(line);
+    if (path == nullptr) return;
+    if (*path == '\0' || !appendLine(path, line)) writeErrorLine(line);
 }
 
 std::string CallLog::value(char const* text) {

@@ -1,7 +1,7 @@
 // The trace variant's log of host API calls: one line per call,
 //   qxapi: connect(handle=0x5581c0, host="localhost", instance=0) = 0 (35 us)
-// on standard error, or appended to the file named by QX_QXAPI_TRACE when
-// that variable is set and not empty.
+// written only when QX_QXAPI_TRACE is set: on standard error when it is
+// empty, else appended to the file it names.
 #ifndef HOSTLIB_CALLLOG_H
 #define HOSTLIB_CALLLOG_H
 

@@ -81,7 +81,7 @@ TEST_F(Kit, ReductionUsesTheConfiguredNumberOfPes) {
     EXPECT_EQ(result.exit_status, 1);
 }
 
-TEST_F(Kit, QxtraceLeavesAReadableTraceAndTheCallLog) {
+TEST_F(Kit, QxtraceLeavesAReadableTraceAndNoCallLog) {
     Subprocess::Result const result = qxrun({"--qxtrace", "run.trc", "--sim", program("loop")});
     EXPECT_EQ(result.out, "Return value = 5050\n");
     EXPECT_EQ(result.exit_status, 1);
@@ -91,7 +91,14 @@ TEST_F(Kit, QxtraceLeavesAReadableTraceAndTheCallLog) {
     EXPECT_EQ(trace[1].substr(0, 40), "         0  00000000  li r1, 0          ");
     EXPECT_NE(trace.back().find("halt r1"), std::string::npos) << trace.back();
 
-    // The trace variant logs every call on standard error.
+    // Selecting the trace library by its load mode asks for no call log.
+    EXPECT_EQ(result.err, "");
+}
+
+TEST_F(Kit, TraceVariantLogsEveryCallOnStandardErrorWhenAskedWithAnEmptyVariable) {
+    Subprocess::Result const result =
+        qxrun({"--qxtrace", "run.trc", "--sim", program("loop")}, {{"QX_QXAPI_TRACE", ""}});
+    EXPECT_EQ(result.out, "Return value = 5050\n");
     std::vector<std::string> const calls = lines(result.err);
     std::vector<std::string> const names = {"new",
                                             "connect",
