@@ -178,8 +178,11 @@ void Preprocessor::include(Statement const& statement, unsigned includeDepth) {
     m_diagnostics.error(statement.location, "cannot find include file '" + name + "'");
 }
 
-void Preprocessor::expand(Macro const& macro, Statement const& statement, unsigned includeDepth,
+void Preprocessor::expand(Macro const& definition, Statement const& statement, unsigned includeDepth,
                           unsigned macroDepth) {
+    // Expanded from a copy: a line of the body (through an included file)
+    // may define the macro again, which replaces the table's entry.
+    Macro const macro = definition;
     if (macroDepth >= k_max_macro_depth) {
         m_diagnostics.error(statement.location,
                             "macros nested too deeply (does '" + macro.name + "' call itself?)");

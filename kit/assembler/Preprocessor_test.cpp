@@ -88,3 +88,28 @@ TEST(PreprocessorLimits, LineBudgetStopsExponentialIncludesAndMacros) {
 }
 
 }  // namespace
+
+namespace {
+
+// Found by fuzzing: a macro whose body includes a file that defines the
+// same macro again replaced the body being expanded under the expansion's
+// feet (a use after free under AddressSanitizer). The expansion goes on
+// with the body it started with; the new definition serves later calls.
+TEST(PreprocessorMacros, ABodyThatRedefinesItsOwnMacroFinishesWithTheOldBody) {
+    AssemblerOptions options;
+    options.readFile = [](std::string const&, std::string& text) {
+        text = ".macro m\nnop\nnop\nnop\nnop\nnop\nnop\nnop\nnop\n.endm\n";
+        return true;
+    };
+    Diagnostics diagnostics;
+    Preprocessor preprocessor(options, diagnostics, 1000);
+    preprocessor.addSource(
+        {"main.qxs", ".macro m\n.include \"redefine.inc\"\nhalt r1\nhalt r2\n.endm\nm\nm\n"});
+    std::vector<std::string> lines;
+    for (Statement const& statement : preprocessor.statements()) lines.push_back(statement.op);
+    EXPECT_EQ(diagnostics.messages(), std::vector<std::string>{}) << lines.size();
+    EXPECT_EQ(lines, (std::vector<std::string>{"halt", "halt", "nop", "nop", "nop", "nop", "nop", "nop",
+                                               "nop", "nop"}));
+}
+
+}  // namespace
