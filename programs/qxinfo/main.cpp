@@ -38,7 +38,7 @@ using SDKSupport::ArchConfig;
 using SystemDefinition::Node;
 using SystemDefinition::System;
 
-char const* const s_build_version = QX_VERSION " at " __DATE__ " " __TIME__ " on linux_x86_64";
+char const* const s_build_version = QX_VERSION " on linux_x86_64";
 char const* const s_title = "qxinfo Orvalis system information";
 char const* const s_tool_version = QX_VERSION;
 char const* const s_notice =
