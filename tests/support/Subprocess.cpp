@@ -3,13 +3,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <utility>
 
 namespace TestSupport {
@@ -297,16 +297,20 @@ void Subprocess::Running::signal(int number) const {
 
 std::optional<int> Subprocess::Running::waitForEnd(std::chrono::milliseconds limit) {
     if (m_pid <= 0 || m_reaped) return std::nullopt;
-    Clock::time_point const deadline = Clock::now() + limit;
-    for (;;) {
-        int status = 0;
-        if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-            m_reaped = true;
-            return status;
-        }
-        if (Clock::now() >= deadline) return std::nullopt;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    // A process descriptor becomes readable when the child ends, so the
+    // wait wakes at the end itself; without one (an old kernel) the wait
+    // blocks until the end.
+    int const descriptor = static_cast<int>(syscall(SYS_pidfd_open, m_pid, 0));
+    if (descriptor >= 0) {
+        pollfd ended{descriptor, POLLIN, 0};
+        int const ready = poll(&ended, 1, static_cast<int>(limit.count()));
+        close(descriptor);
+        if (ready != 1) return std::nullopt;
     }
+    int status = 0;
+    if (waitpid(m_pid, &status, 0) != m_pid) return std::nullopt;
+    m_reaped = true;
+    return status;
 }
 
 // A program that cannot be run is left as it is, so that the failure to
