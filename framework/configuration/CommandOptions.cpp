@@ -29,6 +29,34 @@ char const* orEmpty(char const* text) {
     return text ? text : "";
 }
 
+std::ostream* s_refusal_usage_stream = &std::cout;
+
+void printUsageLine(std::ostream& out, char const* programName, bool showUseconfig, bool showOptions,
+                    bool showFilenames, char const* usageTail) {
+    out << "\nUsage: " << orEmpty(programName);
+    if (showUseconfig) out << " [--useconfig <config file name>]";
+    if (showOptions) out << " [option]*";
+    if (showFilenames) out << " [filename]*";
+    if (usageTail) out << " " << usageTail;
+    out << "\n\nWhere one or more of the following options may be given:\n\n";
+}
+
+void printOptionTable(std::ostream& out, Options** options) {
+    int longNameWidth = 0;
+    int validValuesWidth = 0;
+    for (Options** option = options; option && *option; ++option) {
+        int longNameLength = static_cast<int>(std::strlen(orEmpty((*option)->getLongName())));
+        longNameWidth = std::max(longNameWidth, longNameLength);
+        validValuesWidth = std::max(validValuesWidth, static_cast<int>((*option)->getValidValuesLength()));
+    }
+    std::string line;
+    for (Options** option = options; option && *option; ++option) {
+        (*option)->getUsageString(line, longNameWidth, validValuesWidth);
+        out << line << "\n";
+    }
+    out.flush();
+}
+
 int countOptions(Options** options) {
     int count = 0;
     while (options && options[count]) ++count;
@@ -102,7 +130,11 @@ CommandOptions::CommandOptions(int& argc, char** argv, char const* configFileNam
 CommandOptions::~CommandOptions() = default;
 
 void CommandOptions::exitWithUsage() {
-    usage();
+    std::cout.flush();
+    std::fflush(stdout);
+    printUsageLine(*s_refusal_usage_stream, m_program_name, m_show_useconfig, m_show_options,
+                   m_show_filenames, m_usage_tail);
+    printOptionTable(*s_refusal_usage_stream, s_command_line_args);
     std::exit(1);
 }
 
@@ -248,30 +280,17 @@ void CommandOptions::usage() {
 
 void CommandOptions::printUsage(char const* programName, bool showUseconfig, bool showOptions,
                                 bool showFilenames, char const* usageTail) {
-    int longNameWidth = 0;
-    int validValuesWidth = 0;
-    for (Options** option = s_command_line_args; option && *option; ++option) {
-        int longNameLength = static_cast<int>(std::strlen(orEmpty((*option)->getLongName())));
-        longNameWidth = std::max(longNameWidth, longNameLength);
-        validValuesWidth = std::max(validValuesWidth, static_cast<int>((*option)->getValidValuesLength()));
-    }
-    print_usage(programName, showUseconfig, showOptions, showFilenames, usageTail);
-    std::string line;
-    for (Options** option = s_command_line_args; option && *option; ++option) {
-        (*option)->getUsageString(line, longNameWidth, validValuesWidth);
-        std::cout << line << "\n";
-    }
-    std::cout.flush();
+    printUsageLine(std::cout, programName, showUseconfig, showOptions, showFilenames, usageTail);
+    printOptionTable(std::cout, s_command_line_args);
+}
+
+void CommandOptions::setRefusalUsageStream(std::ostream& stream) {
+    s_refusal_usage_stream = &stream;
 }
 
 void print_usage(char const* programName, bool showUseconfig, bool showOptions, bool showFilenames,
                  char const* usageTail) {
-    std::cout << "\nUsage: " << orEmpty(programName);
-    if (showUseconfig) std::cout << " [--useconfig <config file name>]";
-    if (showOptions) std::cout << " [option]*";
-    if (showFilenames) std::cout << " [filename]*";
-    if (usageTail) std::cout << " " << usageTail;
-    std::cout << "\n\nWhere one or more of the following options may be given:\n\n";
+    printUsageLine(std::cout, programName, showUseconfig, showOptions, showFilenames, usageTail);
 }
 
 void CommandOptions::invalid_option_exit(char const* option) {

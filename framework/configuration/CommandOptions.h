@@ -7,6 +7,7 @@
 
 #include <array>
 #include <functional>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <vector>
@@ -86,6 +87,12 @@ public:
     // an option set, e.g. when no configuration can be found.
     static void printUsage(char const* programName, bool showUseconfig, bool showOptions, bool showFilenames,
                            char const* usageTail);
+    // Where the usage text goes when the command line or a configured
+    // value is refused (the process then ends with status 1): standard
+    // output unless a tool whose standard output carries its results
+    // chooses standard error. Asked-for usage (usage()) stays on standard
+    // output.
+    static void setRefusalUsageStream(std::ostream& stream);
     void invalid_option_exit(char const* option);
     void invalid_option_ignore(char const* option);
     void no_input_files();

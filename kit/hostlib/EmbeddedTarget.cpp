@@ -72,7 +72,7 @@ Simulator::ProcessorConfig const& EmbeddedTarget::dimensions(uint32_t chip) cons
     return m_chips[chip]->processor().config();
 }
 
-Status EmbeddedTarget::load(uint32_t chip, Qxx::QxxImage const& image) {
+Status EmbeddedTarget::load(uint32_t chip, Qxx::QxxImage const& image, std::string const&) {
     Chip& slot = *m_chips[chip];
     std::lock_guard<std::mutex> lock(slot.mutex);
     if (slot.running) return failure(QXAPI_ERR_BUSY, "cannot load while a program runs");

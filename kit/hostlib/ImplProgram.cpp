@@ -64,19 +64,27 @@ uint64_t stackBase(Simulator::ProcessorConfig const& config) {
     return uint64_t(config.monoMemoryStart) + config.monoMemorySize - config.monoStackSize;
 }
 
+// The name a server logs for a loaded program: the file's name without its
+// directories, which are the client's business.
+std::string fileName(char const* path) {
+    std::string const whole(path);
+    std::string::size_type const slash = whole.find_last_of('/');
+    return slash == std::string::npos ? whole : whole.substr(slash + 1);
+}
+
 Status loadFailure(uint32_t chip, Status const& status) {
     reportSimulator("chip " + std::to_string(chip) + ": cannot load: " + status.detail);
     return status;
 }
 
 Status loadImage(HandleState& state, Target& target, ChipSession& session, uint32_t chip,
-                 Qxx::QxxImage const& image) {
+                 Qxx::QxxImage const& image, std::string const& name) {
     std::lock_guard<std::mutex> lock(state.mutex());
     uint64_t const end = programEnd(image, target.dimensions(chip));
     if (session.allocator.staticBelow(end))
         return Status::error(QXAPI_ERR_LOAD_FAILED,
                              "the program's data would overwrite static shared memory");
-    Status const loaded = target.load(chip, image);
+    Status const loaded = target.load(chip, image, name);
     if (loaded.failed()) return loaded;
     ++session.program;
     session.loaded = true;
@@ -169,7 +177,7 @@ int do_load(QXAPI_handle handle, uint32_t chip, char const* path) {
         std::string error;
         if (!Qxx::readQxxFile(path, image, error))
             return loadFailure(chip, Status::error(QXAPI_ERR_LOAD_FAILED, error));
-        Status const loaded = loadImage(state, target, session, chip, image);
+        Status const loaded = loadImage(state, target, session, chip, image, fileName(path));
         if (loaded.failed()) return loadFailure(chip, loaded);
         state.events().loaded(chip, path);
         return loaded;

@@ -174,7 +174,7 @@ Simulator::ProcessorConfig const& RemoteTarget::dimensions(uint32_t chip) const 
     return m_chips[chip]->config;
 }
 
-Status RemoteTarget::load(uint32_t chip, Qxx::QxxImage const& image) {
+Status RemoteTarget::load(uint32_t chip, Qxx::QxxImage const& image, std::string const& name) {
     Chip& slot = *m_chips[chip];
     {
         std::lock_guard<std::mutex> lock(slot.mutex);
@@ -184,7 +184,7 @@ Status RemoteTarget::load(uint32_t chip, Qxx::QxxImage const& image) {
     std::string error;
     if (!Qxx::writeQxx(image, bytes, error)) return Status::error(QXAPI_ERR_LOAD_FAILED, error);
     uint32_t program = 0;
-    Status const loaded = outcome(slot, slot.client.loadImage("program.qxx", bytes, program));
+    Status const loaded = outcome(slot, slot.client.loadImage(name, bytes, program));
     if (loaded.failed()) return loaded;
     std::lock_guard<std::mutex> lock(slot.mutex);
     slot.loaded = true;

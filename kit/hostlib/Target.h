@@ -48,9 +48,8 @@ public:
 // chipCount and dimensions: the processors and their dimensions, which do
 // not change while connected.
 // load, reset, run: program control. load and reset fail while a program
-// runs; run starts a loaded program or resumes a stopped one and returns
-// at once.
-// halt: asks the running program to stop where it is (NOT_RUNNING if none).
+// runs; load's name is the program file's name, for a server's log; run starts a loaded program or resumes a
+// stopped one and returns at once. halt: asks the running program to stop where it is (NOT_RUNNING if none).
 // abort: ends a running program with a fault ("aborted by the host"); no
 // effect when none runs.
 // wait: blocks until no run is active and the end has been reported.
@@ -66,7 +65,7 @@ public:
 #define HOSTLIB_TARGET_OPERATIONS(before, after)                                                     \
     before uint32_t chipCount() const after;                                                         \
     before Simulator::ProcessorConfig const& dimensions(uint32_t chip) const after;                  \
-    before Status load(uint32_t chip, Qxx::QxxImage const& image) after;                             \
+    before Status load(uint32_t chip, Qxx::QxxImage const& image, std::string const& name) after;    \
     before Status reset(uint32_t chip) after;                                                        \
     before Status run(uint32_t chip, Simulator::RunLimits const& limits) after;                      \
     before Status halt(uint32_t chip) after;                                                         \

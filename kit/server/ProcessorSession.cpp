@@ -23,6 +23,14 @@ uint64_t programEnd(Qxx::QxxImage const& image) {
     return std::max(dataEnd, bssEnd);
 }
 
+// The program name is the client's text and goes into the log: control
+// characters (a newline would forge a log line) become '?'.
+std::string loggable(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    return text;
+}
+
 RunState runStateOf(ProcessorState state) {
     if (state == ProcessorState::Halted) return RunState::Halted;
     if (state == ProcessorState::Stopped) return RunState::Stopped;
@@ -140,7 +148,7 @@ void ProcessorSession::load(Request const& request, Response& response) {
         !processor().load(image, error))
         return answer(response, k_err_bad_program, request.text + ": " + error);
     m_program = m_next_program++;
-    m_program_name = request.text;
+    m_program_name = loggable(request.text);
     m_program_size = request.data.size();
     m_program_end = programEnd(image);
     response.value = m_program;

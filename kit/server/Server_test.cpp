@@ -242,6 +242,18 @@ TEST(Server, VanishedClientHasItsRunAbortedAndLogged) {
     EXPECT_EQ(runToEnd(*other, "li r1, 3\n halt r1\n"), 3);
 }
 
+// The program name is the client's text: a newline in it must not start a
+// line of its own in the log.
+TEST(Server, ProgramNamesAreLoggedWithoutControlCharacters) {
+    RunningServer server;
+    auto client = server.client();
+    uint32_t handle = 0;
+    ASSERT_EQ(client->loadImage("a\nqxsim: forged\t.qxx", program("li r1, 3\n halt r1\n"), handle), k_ok);
+    ASSERT_EQ(client->run(), k_ok);
+    client->close();
+    EXPECT_TRUE(server.logged("run of a?qxsim: forged?.qxx ("));
+}
+
 TEST(Server, HeartbeatsKeepALongWaitAliveAndASignalFromAnotherThreadEndsIt) {
     RunningServer server;
     auto client = server.client();

@@ -1,6 +1,7 @@
 #include "qxas/QxasCommandLine.h"
 
 #include <cstring>
+#include <iostream>
 
 #include "configuration/CommandOptions.h"
 #include "configuration/CommonOptions.h"
@@ -34,6 +35,9 @@ std::string valueOf(CommandOptions& options, char const* key) {
 CommandOptions* QxasCommandLine::makeOptions(int& argc, char** argv) {
     std::vector<Options**> optionLists{CommandOptions::s_std_tool_command_line_args,
                                        CommandOptions::s_assembler_command_line_args};
+    // qxas's standard output may carry a dump or an instruction summary:
+    // the usage that comes with a refused option goes to standard error.
+    CommandOptions::setRefusalUsageStream(std::cerr);
     return CommandOptions::makeCommandOptions(argc, argv, &optionLists, s_usage_tail);
 }
 

@@ -117,7 +117,7 @@ qxapi_libdir=$(pkg-config --variable=libdir qxapi)
 qxframework_libdir=$(pkg-config --variable=libdir qxframework)
 # Word splitting of the flags is wanted.
 # shellcheck disable=SC2046
-if "$cc" -Wall -Wextra -Werror -o "$work/pc-build/host_program" "$source/tests/consumer/host_program.c" \
+if "$cc" -Wall -Wextra -Werror -o "$work/pc-build/host_program" "$source/examples/host_program.c" \
     $(pkg-config --cflags --libs qxapi) -Wl,-rpath,"$qxapi_libdir" >"$work/pc.log" 2>&1 &&
     "$cxx" -std=c++17 -Wall -Wextra -Werror -o "$work/pc-build/framework_program" \
         "$source/tests/consumer/framework_program.cpp" \

@@ -114,7 +114,7 @@ TEST_F(Remote, KilledServerEndsTheWaitAndTheReturnValueIsPrinted) {
     ASSERT_NE(server.port(), 0) << server.firstLine();
     std::string const endless = program("endless", "loop: addi r1, r1, 1\n jmp loop\n");
     auto run = std::async(std::launch::async, [&] { return remote(server, {endless}); });
-    EXPECT_TRUE(server.waitForLog("run of program.qxx started", 60s));
+    EXPECT_TRUE(server.waitForLog("run of endless.qxx started", 60s));
     server.signal(SIGKILL);
     Subprocess::Result const result = run.get();
     EXPECT_FALSE(result.timed_out);
