@@ -41,17 +41,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/qxrun-consumer.XXXXXX") || exit 1
 trap 'rm -rf "$work"' EXIT
 prefix=$work/prefix
 
-failures=0
-fail() {
-    echo "FAILED: $*"
-    failures=$((failures + 1))
-}
-
-"$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || {
-    cat "$work/install.log"
-    echo "FAILED: cmake --install"
-    exit 1
-}
+. "$(dirname "$0")/../install/common.sh"
+install_build "$build" "$prefix"
 
 # The installed package names nothing of the build: no path into the
 # source or build tree, no target of the build's own (warnings, tests).

@@ -22,26 +22,15 @@ runpath_check=$5
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/qxrun-install.XXXXXX") || exit 1
 trap 'rm -rf "$prefix"' EXIT
 
-failures=0
-fail() {
-    echo "FAILED: $*"
-    failures=$((failures + 1))
-}
-
-"$cmake" --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1 || {
-    cat "$prefix.log"
-    rm -f "$prefix.log"
-    echo "FAILED: cmake --install"
-    exit 1
-}
-rm -f "$prefix.log"
+. "$(dirname "$0")/common.sh"
+install_build "$build" "$prefix"
 
 for file in bin/qxrun bin/qxas lib/libqxframework.so.1 lib/libqxapi.so.1 \
     include/qxapi/qxapi.h include/qxapi/qxapi_entry_points.def \
     include/qxframework/configuration/CommandOptions.h include/qxframework/configuration/CommonOptions.def \
     include/qxframework/sdksupport/ArchConfig.h \
     share/qxrun/target_device.cfg share/qxrun/examples/target_device.cfg \
-    share/qxrun/examples/constant.qxs share/qxrun/examples/constant.qxx \
+    share/qxrun/examples/constant.qxs share/qxrun/examples/constant.qxx share/qxrun/examples/host_program.c \
     share/doc/qxrun/README.md share/doc/qxrun/tev-isa.md share/doc/qxrun/qxx-format.md \
     share/man/man1/qxrun.1 share/man/man1/qxas.1; do
     [ -f "$prefix/$file" ] || fail "$file is not installed"

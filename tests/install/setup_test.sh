@@ -23,11 +23,7 @@ prefix=$work/prefix
 empty=$work/empty
 mkdir "$empty"
 
-failures=0
-fail() {
-    echo "FAILED: $*"
-    failures=$((failures + 1))
-}
+. "$(dirname "$0")/common.sh"
 
 # expect NAME EXPECTED_STATUS EXPECTED_OUTPUT STATUS OUTPUT
 expect() {
@@ -38,11 +34,7 @@ expected
 $3"
 }
 
-"$cmake" --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 || {
-    cat "$work/install.log"
-    echo "FAILED: cmake --install"
-    exit 1
-}
+install_build "$build" "$prefix"
 [ -f "$prefix/share/qxrun/setup.sh" ] || fail "share/qxrun/setup.sh is not installed"
 for tool in qxrun qxas qxsim; do
     [ -f "$prefix/share/bash-completion/completions/$tool" ] ||
