@@ -14,6 +14,7 @@
 #define SERVER_SERVER_H
 
 #include "protocol/FrameDecoder.h"
+#include "protocol/HostAddress.h"
 #include "protocol/Socket.h"
 #include "server/Connection.h"
 #include "server/Handshake.h"
@@ -45,7 +46,8 @@ public:
     bool listen(std::string& error);
     // The port listened on, useful after asking for port 0.
     uint16_t port() const { return m_port; }
-    std::string address() const { return m_settings.listenAddress + ":" + std::to_string(m_port); }
+    // "address:port", an IPv6 address in brackets.
+    std::string address() const { return Protocol::hostAndPort(m_settings.listenAddress, m_port); }
 
     // Accepts and serves clients until stop; then ends every connection
     // and returns once their threads are joined.

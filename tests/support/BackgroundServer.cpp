@@ -51,9 +51,9 @@ bool BackgroundServer::waitForLog(std::string const& text, std::chrono::millisec
 void BackgroundServer::readPort() {
     char c = 0;
     while (m_child.output() >= 0 && ::read(m_child.output(), &c, 1) == 1 && c != '\n') m_line += c;
-    std::string const prefix = "qxsim: listening on 127.0.0.1:";
+    std::string const prefix = "qxsim: listening on ";
     if (m_line.rfind(prefix, 0) == 0)
-        m_port = static_cast<uint16_t>(std::atoi(m_line.c_str() + prefix.size()));
+        m_port = static_cast<uint16_t>(std::atoi(m_line.c_str() + m_line.rfind(':') + 1));
 }
 
 }  // namespace TestSupport

@@ -1,7 +1,8 @@
 // qxsim serving in the background for end-to-end tests: started on a free
-// port of the loopback address with a directory as HOME and QXPATH, its
-// port read from the line it prints once it listens, its standard error
-// in qxsim.log of that directory. The destructor kills it (SIGKILL).
+// port (of the loopback address unless --listen says otherwise) with a
+// directory as HOME and QXPATH, its port read from the line it prints once
+// it listens, its standard error in qxsim.log of that directory. The
+// destructor kills it (SIGKILL).
 #ifndef TESTS_SUPPORT_BACKGROUNDSERVER_H
 #define TESTS_SUPPORT_BACKGROUNDSERVER_H
 
