@@ -12,6 +12,8 @@ namespace {
 // A client that has had its answer may take this long to read it and
 // close; the server then closes anyway.
 constexpr std::chrono::milliseconds k_answer_linger{1000};
+// Reads from one client per turn of the loop: more than a whole request.
+constexpr int k_reads_per_turn = 8;
 
 // The header ends with an empty line; a bare "\n" ending counts too.
 bool headerComplete(std::string const& request) {
@@ -78,11 +80,13 @@ void HealthPort::acceptAll(Clock::time_point now) {
     }
 }
 
-// Reads what has come; answers once the header is complete, or the client
-// has closed its side; a request too long gets no answer.
+// Reads what has come (a bounded amount per turn, so that a client that
+// keeps sending does not hold up the loop); answers once the header is
+// complete, or the client has closed its side; a request too long gets no
+// answer.
 void HealthPort::readFrom(Client& client, Clock::time_point now) {
     char buffer[1024];
-    for (;;) {
+    for (int turn = 0; turn < k_reads_per_turn; ++turn) {
         ssize_t const got = ::recv(client.socket.fd(), buffer, sizeof buffer, MSG_DONTWAIT);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;

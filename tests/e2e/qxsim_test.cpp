@@ -390,4 +390,15 @@ TEST_F(QxsimTest, SigtermDuringADrainStopsAtOnce) {
     EXPECT_NE(log.find(" qxsim: stopping: closing 1 connections\n"), std::string::npos) << log;
 }
 
+TEST_F(QxsimTest, AHealthPortInUseStopsTheServerAtStart) {
+    BackgroundServer other(QXSIM_PATH, m_directory.path());
+    ASSERT_NE(other.port(), 0) << other.firstLine();
+    std::string const taken = std::to_string(other.port());
+    Subprocess::Result const result = qxsim().args({"--port", "0", "--health-port", taken}).run();
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "qxsim: cannot listen on 127.0.0.1 port " + taken +
+                              ": Address already in use (health checks)\n");
+    EXPECT_EQ(result.exit_status, 2);
+}
+
 }  // namespace
