@@ -9,9 +9,8 @@ namespace SimServer {
 
 namespace {
 
-// A client that has had its answer may take this long to read it and
-// close; the server then closes anyway.
-constexpr std::chrono::milliseconds k_answer_linger{1000};
+// A client that does not take its answer within this time is closed.
+constexpr std::chrono::milliseconds k_answer_time{1000};
 // Reads from one client per turn of the loop: more than a whole request.
 constexpr int k_reads_per_turn = 8;
 
@@ -95,7 +94,7 @@ void HealthPort::readFrom(Client& client, Clock::time_point now) {
             client.ended = true;
             return;
         }
-        if (client.answered) continue;  // dropped while the client reads the answer
+        if (client.answered) continue;  // dropped while the answer goes out
         client.request.append(buffer, size_t(got));
         if (headerComplete(client.request)) return answer(client, now);
         if (client.request.size() > k_max_request) {
@@ -109,7 +108,7 @@ void HealthPort::answer(Client& client, Clock::time_point now) {
     client.answered = true;
     client.request.clear();
     client.out = m_draining ? k_draining_answer : k_ready_answer;
-    client.deadline = now + k_answer_linger;
+    client.deadline = now + k_answer_time;
     flush(client);
 }
 
@@ -125,7 +124,16 @@ void HealthPort::flush(Client& client) {
         }
         client.out.erase(0, size_t(sent));
     }
-    ::shutdown(client.socket.fd(), SHUT_WR);
+    dropInput(client);
+    client.ended = true;
+}
+
+// Input left unread when the socket closes would make the system reset
+// the connection, which may cost the client its answer.
+void HealthPort::dropInput(Client& client) {
+    char buffer[1024];
+    for (int turn = 0; turn < k_reads_per_turn; ++turn)
+        if (::recv(client.socket.fd(), buffer, sizeof buffer, MSG_DONTWAIT) <= 0) return;
 }
 
 }  // namespace SimServer
