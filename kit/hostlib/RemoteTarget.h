@@ -17,6 +17,8 @@
 #include "hostlib/Target.h"
 
 #include <chrono>
+#include "protocol/HostAddress.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -31,7 +33,7 @@ struct ServerAddress {
     std::string token;
     std::chrono::milliseconds connectTimeout{5000};
 
-    std::string text() const { return host + ":" + std::to_string(port); }
+    std::string text() const { return Protocol::hostAndPort(host, port); }
 };
 
 class RemoteTarget final : public Target {

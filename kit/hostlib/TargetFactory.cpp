@@ -7,6 +7,7 @@
 #include "hostlib/NodeConfiguration.h"
 #include "hostlib/RemoteTarget.h"
 #include "protocol/Environment.h"
+#include "protocol/HostAddress.h"
 #include "protocol/SimClient.h"
 
 #include <cstdlib>
@@ -62,9 +63,10 @@ std::unique_ptr<Target> connectEmbedded(std::shared_ptr<TargetEvents> events, St
     return target;
 }
 
-// A qxsim server: one connection per chip, on QXSIM_PORT (default 7411)
-// with the token of QXSIM_TOKEN. A QXSIM_PORT that is no port, or a token
-// no server can take, fails the connect with the reason.
+// A qxsim server: one connection per chip, at the host and port of the
+// host text (the port by default from QXSIM_PORT, else 7411) with the
+// token of QXSIM_TOKEN. A malformed host text, a QXSIM_PORT that is no
+// port, or a token no server can take, fails the connect with the reason.
 std::unique_ptr<Target> connectRemote(char const* host, std::shared_ptr<TargetEvents> events,
                                       Status& status) {
     std::string error;
@@ -73,13 +75,15 @@ std::unique_ptr<Target> connectRemote(char const* host, std::shared_ptr<TargetEv
         status = Status::error(QXAPI_ERR_CONFIGURATION, error);
         return nullptr;
     }
+    Protocol::HostAddress address;
     ServerAddress server;
-    server.host = host;
-    if (!Protocol::portFromEnvironment(server.port, error) ||
+    if (!Protocol::hostAddressFromText(host, address, error) ||
         !Protocol::tokenFromEnvironment(server.token, error)) {
         status = Status::error(QXAPI_ERR_HOST_UNSUPPORTED, error);
         return nullptr;
     }
+    server.host = address.host;
+    server.port = address.port;
     server.connectTimeout = Protocol::SimClient::k_default_connect_timeout;
     return RemoteTarget::connect(server, chips, std::move(events), status);
 }
@@ -109,6 +113,7 @@ void shortenReason(Status& status) {
 std::unique_ptr<Target> connectTo(char const* host, uint32_t instance, std::shared_ptr<TargetEvents> events,
                                   Status& status) {
     if (host == nullptr) return connectHardware(instance, status);
+    // "localhost" with a port is a server there, like any other host.
     if (std::strcmp(host, s_local_host) == 0) return connectEmbedded(std::move(events), status);
     return connectRemote(host, std::move(events), status);
 }

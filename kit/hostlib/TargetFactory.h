@@ -1,6 +1,7 @@
 // Makes the back end of a connection from the host given to connect:
 // null selects the hardware, "localhost" the simulator inside this
-// library, any other host a qxsim server there (QXSIM_PORT, QXSIM_TOKEN).
+// library, any other host text ("NAME[:PORT]", "[IPv6][:PORT]", also
+// "localhost:PORT") a qxsim server there (QXSIM_PORT, QXSIM_TOKEN).
 #ifndef HOSTLIB_TARGETFACTORY_H
 #define HOSTLIB_TARGETFACTORY_H
 

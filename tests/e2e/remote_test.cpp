@@ -5,6 +5,10 @@
 // that dies mid-run must end the wait instead of hanging qxrun.
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <csignal>
 #include <fstream>
 #include <future>
@@ -27,6 +31,18 @@ using TestSupport::TemporaryDirectory;
 using namespace std::chrono_literals;
 
 namespace {
+
+// Whether a socket can be bound to ::1 here (not so where IPv6 is off).
+bool ipv6LoopbackAvailable() {
+    int const fd = ::socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_in6 address{};
+    address.sin6_family = AF_INET6;
+    address.sin6_addr = in6addr_loopback;
+    bool const bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound;
+}
 
 // The server and qxrun read the same copy of examples/target_device.cfg.
 class Remote : public ::testing::Test {
@@ -161,6 +177,62 @@ TEST_F(Remote, UnreachableOrRefusingServersGiveTheConnectError) {
     }
     Subprocess::Result const right = remote(server, {path}, {{"QXSIM_TOKEN", "secret"}});
     EXPECT_EQ(right.out, "Return value = 42\n");
+}
+
+// The port in the host text comes before QXSIM_PORT (here one where
+// nobody listens); "localhost" with a port is a server, not the simulator
+// inside the library.
+TEST_F(Remote, HostTextWithAPortReachesTheServerThere) {
+    BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--verbose"});
+    ASSERT_NE(server.port(), 0) << server.firstLine();
+    std::string const path = program("constant");
+    std::string const port = std::to_string(server.port());
+    for (std::string const& host : {"127.0.0.1:" + port, "localhost:" + port}) {
+        Subprocess::Result const result = qxrun({"--host", host, path}, {{"QXSIM_PORT", "1"}});
+        EXPECT_EQ(result.out, "Return value = 42\n") << host;
+        EXPECT_EQ(result.err, "") << host;
+        EXPECT_EQ(result.exit_status, 1) << host;
+    }
+    EXPECT_TRUE(server.waitForLog("connection 2 from", 60s));
+}
+
+TEST_F(Remote, BracketedIpv6AddressWithAPortReachesTheServerThere) {
+    if (!ipv6LoopbackAvailable()) GTEST_SKIP() << "no IPv6 loopback address (::1) on this machine";
+    BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--listen", "::1"});
+    ASSERT_EQ(server.firstLine(), "qxsim: listening on [::1]:" + std::to_string(server.port()));
+    ASSERT_NE(server.port(), 0) << server.firstLine();
+    std::string const host = "[::1]:" + std::to_string(server.port());
+    Subprocess::Result const result = qxrun({"--host", host, program("constant")});
+    EXPECT_EQ(result.out, "Return value = 42\n");
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.exit_status, 1);
+}
+
+TEST_F(Remote, MalformedHostTextGivesTheConnectError) {
+    std::string const path = program("constant");
+    struct Case {
+        char const* host;
+        char const* reason;
+    } const cases[] = {
+        {"127.0.0.1:99999", "no port from 1 to 65535 in host 127.0.0.1:99999"},
+        {"127.0.0.1:", "no port from 1 to 65535 in host 127.0.0.1:"},
+        {"[::1", "no ']' after '[' in host [::1"},
+        {"[]:7411", "no address in '[]' in host []:7411"},
+        {"[::1]7411", "only ':PORT' may follow ']' in host [::1]7411"},
+    };
+    for (Case const& c : cases) {
+        Subprocess::Result const result = qxrun({"--host", c.host, path});
+        EXPECT_EQ(result.out, "Error: cannot connect to instance 0 on host " + std::string(c.host) +
+                                  "\n"
+                                  "       simulator not available: " +
+                                  c.reason +
+                                  "\n"
+                                  "Cannot register application on chip 0\n"
+                                  "Return value = 0\n")
+            << c.host;
+        EXPECT_EQ(result.err, "") << c.host;
+        EXPECT_EQ(result.exit_status, 0) << c.host;
+    }
 }
 
 }  // namespace
