@@ -375,7 +375,7 @@ TEST_F(QxsimTest, DrainGraceEndsARunThatDoesNotFinish) {
         auto run = std::async(std::launch::async, [&] {
             return TestSupport::runQxrun(m_directory, m_directory.path(), {"--host", at, endless});
         });
-        EXPECT_TRUE(server.waitForLog("run of program.qxx started", 60s)) << c.grace;
+        EXPECT_TRUE(server.waitForLog("run of endless.qxx started", 60s)) << c.grace;
         server.signal(SIGQUIT);
         Subprocess::Result const result = run.get();
         EXPECT_EQ(result.out, "Return value = 0\n") << c.grace;
