@@ -19,12 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "KitToolVersion.h"
 #include "ToolMain.h"
-#include "configuration/BuildVersion.h"
 #include "configuration/CommandOptions.h"
 #include "configuration/CommonOptions.h"
 #include "generic/Exception.h"
-#include "qx/Version.h"
 #include "qxapi/qxapi.h"
 #include "sdksupport/ArchConfig.h"
 #include "systemdefinition/Chip.h"
@@ -38,13 +37,9 @@ using SDKSupport::ArchConfig;
 using SystemDefinition::Node;
 using SystemDefinition::System;
 
-char const* const s_build_version = QX_VERSION " on linux_x86_64";
 char const* const s_title = "qxinfo Orvalis system information";
-char const* const s_tool_version = QX_VERSION;
-char const* const s_notice =
-    "qxinfo is part of the Orvalis accelerator software kit.\n"
-    "It reports the cards found, the configured system and the default node's architecture.\n"
-    "Report problems to your Orvalis support contact.\n";
+char const* const s_purpose =
+    "It reports the cards found, the configured system and the default node's architecture.";
 
 // Long enough for a host library's whole reason, unlike qxrun's buffer.
 int const k_error_text_size = 512;
@@ -198,7 +193,7 @@ int run(int argc, char** argv) {
         return 0;
     }
     if (options->isOn(Configuration::CO_L_version)) {
-        Configuration::printToolVersion(s_build_version, s_title, s_tool_version, s_notice);
+        Programs::printKitToolVersion("qxinfo", s_title, s_purpose);
         return 0;
     }
     if (argc > 1) {

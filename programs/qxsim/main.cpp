@@ -14,12 +14,11 @@
 // the end of a drain; 1 for a bad option or value (the option set may end
 // the process itself with 1); 2 when the server cannot listen.
 #include "HelpWithoutConfiguration.h"
+#include "KitToolVersion.h"
 #include "ToolMain.h"
-#include "configuration/BuildVersion.h"
 #include "configuration/CommandOptions.h"
 #include "configuration/CommonOptions.h"
 #include "isa/NodeDimensions.h"
-#include "qx/Version.h"
 #include "qxsim/ServerOptions.h"
 #include "sdksupport/ArchConfig.h"
 #include "server/Server.h"
@@ -36,14 +35,8 @@ namespace {
 
 using Configuration::CommandOptions;
 
-// No build date or time: the same sources build the same binary.
-char const* const s_build_version = QX_VERSION " on linux_x86_64";
 char const* const s_title = "qxsim Orvalis simulator server";
-char const* const s_tool_version = QX_VERSION;
-char const* const s_notice =
-    "qxsim is part of the Orvalis accelerator software kit.\n"
-    "It runs qxx executables on simulated processors for clients on the network.\n"
-    "Report problems to your Orvalis support contact.\n";
+char const* const s_purpose = "It runs qxx executables on simulated processors for clients on the network.";
 
 int s_stop_fd = -1;
 int s_drain_fd = -1;
@@ -79,7 +72,7 @@ void installSignalHandlers(SimServer::Server const& server) {
 }
 
 void printVersion() {
-    Configuration::printToolVersion(s_build_version, s_title, s_tool_version, s_notice);
+    Programs::printKitToolVersion("qxsim", s_title, s_purpose);
 }
 
 int serve(SimServer::ServerSettings const& settings) {
