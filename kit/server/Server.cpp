@@ -1,6 +1,7 @@
 #include "server/Server.h"
 
 #include "protocol/Messages.h"
+#include "server/Listener.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -27,6 +28,9 @@ constexpr milliseconds k_close_linger{200};
 constexpr size_t k_queued_input_limit = 64u << 10;
 // Input read from one client per turn of the loop, so none holds it up.
 constexpr int k_reads_per_turn = 16;
+// The descriptors polled before the clients': stop, finished, listener,
+// drain.
+constexpr size_t k_fixed_fds = 4;
 
 std::string systemError(std::string const& what) {
     return what + ": " + std::strerror(errno);
@@ -48,50 +52,27 @@ Server::~Server() {
 }
 
 bool Server::listen(std::string& error) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    std::string const service = std::to_string(m_settings.port);
-    int const status = ::getaddrinfo(m_settings.listenAddress.c_str(), service.c_str(), &hints, &found);
-    if (status != 0) {
-        error = "cannot resolve " + m_settings.listenAddress + ": " + ::gai_strerror(status);
-        return false;
-    }
-    Socket listener(
-        ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, found->ai_protocol));
-    int const on = 1;
-    bool const bound =
-        listener.valid() && ::setsockopt(listener.fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
-        ::bind(listener.fd(), found->ai_addr, found->ai_addrlen) == 0 && ::listen(listener.fd(), 128) == 0;
-    ::freeaddrinfo(found);
-    if (!bound) {
-        error = systemError("cannot listen on " + m_settings.listenAddress + " port " + service);
-        return false;
-    }
-    sockaddr_storage address{};
-    socklen_t length = sizeof address;
-    ::getsockname(listener.fd(), reinterpret_cast<sockaddr*>(&address), &length);
-    m_port = ntohs(address.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
-                                                 : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
-    m_listener = std::move(listener);
-    return true;
+    return listenOn(m_settings.listenAddress, m_settings.port, m_listener, m_port, error) &&
+           (!m_settings.healthChecks ||
+            m_health.listen(m_settings.listenAddress, m_settings.healthPort, error));
 }
 
 void Server::serve() {
     m_log.line("listening on " + address());
+    if (healthChecks()) m_log.line("health checks on " + healthAddress());
     std::vector<pollfd> fds;
     std::vector<Waiting*> polled;
     for (;;) {
         Clock::time_point now = Clock::now();
-        bool const accepting = now >= m_accept_paused_until;
+        bool const accepting = m_listener.valid() && now >= m_accept_paused_until;
         fds.assign({{m_stop.fd(), POLLIN, 0},
                     {m_finished.fd(), POLLIN, 0},
-                    {accepting ? m_listener.fd() : -1, POLLIN, 0}});
+                    {accepting ? m_listener.fd() : -1, POLLIN, 0},
+                    {m_draining ? -1 : m_drain.fd(), POLLIN, 0}});
         polled.clear();
         Clock::time_point wake = now + std::chrono::seconds(1);
-        if (!accepting) wake = std::min(wake, m_accept_paused_until);
+        if (!accepting && m_listener.valid()) wake = std::min(wake, m_accept_paused_until);
+        if (m_draining) wake = std::min(wake, m_drain_deadline);
         for (Waiting& client : m_waiting) {
             short events = client.out.empty() ? 0 : POLLOUT;
             if (client.stage != Waiting::Stage::Queued || client.decoder.buffered() < k_queued_input_limit)
@@ -102,6 +83,8 @@ void Server::serve() {
             if (client.stage == Waiting::Stage::Queued && client.version >= k_queued_frame_version)
                 wake = std::min(wake, client.nextNotice);
         }
+        size_t const health = fds.size();
+        if (healthChecks()) m_health.prepare(fds, now, wake);
         int const ready = ::poll(fds.data(), fds.size(), pollTimeout(now, wake));
         if (ready < 0 && errno != EINTR) {
             m_log.line(systemError("poll"));
@@ -112,19 +95,23 @@ void Server::serve() {
         if (ready > 0 && fds[1].revents != 0) m_finished.drain();
         reapFinished(now);
         for (size_t i = 0; ready > 0 && i < polled.size(); ++i) {
-            short const events = fds[3 + i].revents;
+            short const events = fds[k_fixed_fds + i].revents;
             Waiting& client = *polled[i];
             if ((events & POLLOUT) != 0) flush(client);
             if ((events & (POLLIN | POLLHUP | POLLERR)) != 0 && !client.ended) readFrom(client, now);
         }
         if (ready > 0 && fds[2].revents != 0) acceptAll(now);
+        if (ready > 0 && fds[3].revents != 0) startDrain(now);
         expire(now);
         admit();
         notifyQueued(now);
         removeEnded();
+        if (healthChecks()) m_health.handle(fds, health, now);
+        if (m_draining && drainEnded(now)) break;
     }
     m_log.line("stopping: closing " + std::to_string(m_connections.size()) + " connections");
     m_listener.close();
+    m_health.close();
     stop();  // connections watch the same pipe
     Clock::time_point const now = Clock::now();
     for (Waiting& client : m_waiting)
@@ -328,6 +315,34 @@ void Server::reapFinished(Clock::time_point now) {
 
 void Server::removeEnded() {
     m_waiting.remove_if([](Waiting const& client) { return client.ended; });
+}
+
+// The simulator port closes (new clients are refused by the system), the
+// clients without a connection are told, the health port says so.
+void Server::startDrain(Clock::time_point now) {
+    m_drain.drain();
+    m_draining = true;
+    m_drain_deadline = now + m_settings.drainGrace;
+    m_listener.close();
+    m_health.setDraining();
+    m_log.line("draining: " + std::to_string(m_connections.size()) + " connections open, closing within " +
+               durationText(m_settings.drainGrace));
+    for (Waiting& client : m_waiting)
+        if (client.stage != Waiting::Stage::Closing && !client.ended)
+            refuse(client, k_err_draining, errorName(k_err_draining), now);
+}
+
+// Over once no connection is served and every refused or closed client
+// has had its last frame, or once the grace is over.
+bool Server::drainEnded(Clock::time_point now) {
+    if (m_connections.empty() && m_waiting.empty()) {
+        m_log.line("drained: every connection closed");
+        return true;
+    }
+    if (now < m_drain_deadline) return false;
+    m_log.line("drain grace of " + durationText(m_settings.drainGrace) + " over: closing " +
+               std::to_string(m_connections.size()) + " connections");
+    return true;
 }
 
 void Server::joinAll() {

@@ -10,6 +10,14 @@
 // is free again as soon as its connection's thread is done. stop() (safe
 // from a signal handler through stopFd) ends the accept loop and every
 // connection, aborting their runs.
+//
+// drain() (drainFd for signal handlers) stops gracefully: the simulator
+// port is closed, so that new clients are refused by the system and a
+// balancer turns elsewhere; clients in their handshake or in the queue get
+// the error k_err_draining; the health port answers "draining"; the
+// connections served go on until they close, and serve() returns when
+// none is left, or when the drain grace is over, ending the rest as stop()
+// does. The health port (optional) is served by the same loop.
 #ifndef SERVER_SERVER_H
 #define SERVER_SERVER_H
 
@@ -18,6 +26,7 @@
 #include "protocol/Socket.h"
 #include "server/Connection.h"
 #include "server/Handshake.h"
+#include "server/HealthPort.h"
 #include "server/ServerLog.h"
 #include "server/ServerSettings.h"
 #include "server/WakePipe.h"
@@ -48,6 +57,11 @@ public:
     uint16_t port() const { return m_port; }
     // "address:port", an IPv6 address in brackets.
     std::string address() const { return Protocol::hostAndPort(m_settings.listenAddress, m_port); }
+    bool healthChecks() const { return m_health.listening(); }
+    uint16_t healthPort() const { return m_health.port(); }
+    std::string healthAddress() const {
+        return Protocol::hostAndPort(m_settings.listenAddress, healthPort());
+    }
 
     // Accepts and serves clients until stop; then ends every connection
     // and returns once their threads are joined.
@@ -55,6 +69,9 @@ public:
     void stop() { m_stop.notify(); }
     // Writing a byte here stops the server; for signal handlers.
     int stopFd() const { return m_stop.writeFd(); }
+    void drain() { m_drain.notify(); }
+    // Writing a byte here starts a drain; for signal handlers.
+    int drainFd() const { return m_drain.writeFd(); }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -95,6 +112,8 @@ private:
     void reapFinished(Clock::time_point now);
     void removeEnded();
     void joinAll();
+    void startDrain(Clock::time_point now);
+    bool drainEnded(Clock::time_point now);
     size_t count(Waiting::Stage stage) const;
     std::string name(Waiting const& client) const;
 
@@ -102,7 +121,11 @@ private:
     ServerLog& m_log;
     WakePipe m_stop;
     WakePipe m_finished;  // a connection's thread is done
+    WakePipe m_drain;
+    bool m_draining = false;
+    Clock::time_point m_drain_deadline;
     Protocol::Socket m_listener;
+    HealthPort m_health;
     uint16_t m_port = 0;
     unsigned m_next_id = 1;
     Clock::time_point m_accept_paused_until;

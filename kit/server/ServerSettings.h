@@ -30,6 +30,12 @@ struct ServerSettings {
     uint64_t maxCycles = 0;  // per run; 0: no limit
     std::string token;       // empty: none required
     bool verbose = false;
+    // The health port (HealthPort), on listenAddress too; 0: any free port.
+    bool healthChecks = false;
+    uint16_t healthPort = 0;
+    // A drain waits this long for the connections it serves to close,
+    // then ends them as stop() does; 0: at once.
+    std::chrono::milliseconds drainGrace{60000};
     // A client must finish the handshake within this time.
     std::chrono::milliseconds handshakeTimeout{10000};
     // A client that accepts no data for this long is dropped.

@@ -11,7 +11,7 @@ _qxrun_kit_options_qxas='--help -h --output -o --verbose -v --version -V --useco
     --fovel-file -m --info -i --dump -d'
 _qxrun_kit_options_qxsim='--help -h --output -o --verbose -v --version -V --useconfig
     --listen --port -p --max-connections --max-program-size --max-cycles --token --token-file
-    --idle-timeout --queue-length --queue-timeout'
+    --idle-timeout --queue-length --queue-timeout --health-port --drain-grace'
 
 # Completes the current word of qxrun, qxas or qxsim (the command's name,
 # without its directory, chooses the tool).
@@ -47,7 +47,8 @@ _qxrun_kit() {
             return
             ;;
         qxrun:--instance | qxrun:-i | qxas:--info | qxas:-i | qxsim:--listen | qxsim:--port | qxsim:-p | \
-            qxsim:--max-* | qxsim:--token | qxsim:--idle-timeout | qxsim:--queue-*)
+            qxsim:--max-* | qxsim:--token | qxsim:--idle-timeout | qxsim:--queue-* | qxsim:--health-port | \
+            qxsim:--drain-grace)
             # A number, an address, a mnemonic or a secret: nothing to offer.
             return
             ;;

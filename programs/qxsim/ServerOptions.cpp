@@ -22,6 +22,8 @@ char const* const s_token_file = "token-file";
 char const* const s_idle_timeout = "idle-timeout";
 char const* const s_queue_length = "queue-length";
 char const* const s_queue_timeout = "queue-timeout";
+char const* const s_health_port = "health-port";
+char const* const s_drain_grace = "drain-grace";
 
 // Time limits are given in seconds, up to a day.
 uint64_t const s_most_seconds = 86400;
@@ -100,7 +102,7 @@ static bool checkNoEmptyValue(std::string& error) {
 }
 
 Options** serverOptionTable() {
-    static Options* table[11] = {};
+    static Options* table[13] = {};
     if (table[0] != nullptr) return table;
     table[0] = new Options(s_listen, 0, Options::s_text, s_takes_value,
                            "Address to listen on, default: 127.0.0.1 (this machine only)");
@@ -122,6 +124,11 @@ Options** serverOptionTable() {
                            "Most clients waiting for a free connection, default: 64");
     table[9] = new Options(s_queue_timeout, 0, Options::s_integer, s_takes_value,
                            "Seconds a client waits for a free connection at most, default: 60");
+    table[10] = new Options(s_health_port, 0, Options::s_integer, s_takes_value,
+                            "Port answering HTTP health checks, 0 for any free port, default: none");
+    table[11] =
+        new Options(s_drain_grace, 0, Options::s_integer, s_takes_value,
+                    "Seconds a drain (SIGQUIT) waits for connections, 0 to stop at once, default: 60");
     return table;
 }
 
@@ -137,11 +144,15 @@ bool readServerSettings(Configuration::CommandOptions& options, ServerSettings& 
     uint64_t connections = settings.maxConnections;
     uint64_t programSize = settings.maxProgramSize;
     uint64_t queueLength = settings.queueLength;
+    uint64_t healthPort = 0;
+    settings.healthChecks = options.get(text, s_health_port);
     if (!readNumber(options, s_port, 65535, port, error) ||
         !readNumber(options, s_max_connections, 1024, connections, error) ||
         !readNumber(options, s_max_program_size, Protocol::k_max_program_size, programSize, error) ||
         !readNumber(options, s_max_cycles, UINT64_MAX, settings.maxCycles, error) ||
         !readNumber(options, s_queue_length, 4096, queueLength, error) ||
+        !readNumber(options, s_health_port, 65535, healthPort, error) ||
+        !readSeconds(options, s_drain_grace, settings.drainGrace, error) ||
         !readSeconds(options, s_idle_timeout, settings.idleTimeout, error) ||
         !readSeconds(options, s_queue_timeout, settings.queueTimeout, error))
         return false;
@@ -153,6 +164,7 @@ bool readServerSettings(Configuration::CommandOptions& options, ServerSettings& 
     settings.maxConnections = static_cast<unsigned>(connections);
     settings.maxProgramSize = static_cast<uint32_t>(programSize);
     settings.queueLength = static_cast<unsigned>(queueLength);
+    settings.healthPort = static_cast<uint16_t>(healthPort);
 
     if (options.get(text, s_token)) settings.token = text;
     if (!checkToken(settings.token, "the token of --token", error)) return false;

@@ -3,10 +3,15 @@
 // its own with the dimensions of the default node's configuration.
 //
 // Standard output carries the usage, the version banner and the line
-// "qxsim: listening on ADDRESS:PORT" once the server accepts clients;
+// "qxsim: listening on ADDRESS:PORT" once the server accepts clients,
+// followed by "qxsim: health checks on ADDRESS:PORT" with --health-port;
 // the log (one line per connection and per run) goes to standard error.
 //
-// Exit status: 0 after help, version and a shutdown by SIGTERM or SIGINT;
+// SIGTERM and SIGINT stop the server at once; SIGQUIT drains it (see
+// SimServer::Server::drain).
+//
+// Exit status: 0 after help, version, a shutdown by SIGTERM or SIGINT and
+// the end of a drain;
 // 1 for a bad option or value (the option set may end the process itself
 // with 1); 2 when the server cannot listen.
 #include "HelpWithoutConfiguration.h"
@@ -42,20 +47,35 @@ char const* const s_notice =
     "Report problems to your Orvalis support contact.\n";
 
 int s_stop_fd = -1;
+int s_drain_fd = -1;
 
-extern "C" void onStopSignal(int) {
+void wake(int fd) {
     char const byte = 1;
-    ssize_t const written = ::write(s_stop_fd, &byte, 1);
+    ssize_t const written = ::write(fd, &byte, 1);
     (void)written;
 }
 
-void installSignalHandlers(int stopFd) {
-    s_stop_fd = stopFd;
+extern "C" void onStopSignal(int) {
+    wake(s_stop_fd);
+}
+
+extern "C" void onDrainSignal(int) {
+    wake(s_drain_fd);
+}
+
+void handle(int number, void (*handler)(int)) {
     struct sigaction action {};
-    action.sa_handler = onStopSignal;
+    action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    sigaction(number, &action, nullptr);
+}
+
+void installSignalHandlers(SimServer::Server const& server) {
+    s_stop_fd = server.stopFd();
+    s_drain_fd = server.drainFd();
+    handle(SIGTERM, onStopSignal);
+    handle(SIGINT, onStopSignal);
+    handle(SIGQUIT, onDrainSignal);
     std::signal(SIGPIPE, SIG_IGN);
 }
 
@@ -71,8 +91,9 @@ int serve(SimServer::ServerSettings const& settings) {
         std::fprintf(stderr, "qxsim: %s\n", error.c_str());
         return 2;
     }
-    installSignalHandlers(server.stopFd());
+    installSignalHandlers(server);
     std::printf("qxsim: listening on %s\n", server.address().c_str());
+    if (server.healthChecks()) std::printf("qxsim: health checks on %s\n", server.healthAddress().c_str());
     std::fflush(stdout);
     server.serve();
     return 0;

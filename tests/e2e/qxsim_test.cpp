@@ -10,7 +10,9 @@
 #include <unistd.h>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +21,8 @@
 #include "protocol/SimClient.h"
 #include "qxx/QxxWriter.h"
 #include "tests/support/BackgroundServer.h"
+#include "tests/support/HealthCheck.h"
+#include "tests/support/KitRuns.h"
 #include "tests/support/Subprocess.h"
 #include "tests/support/TemporaryDirectory.h"
 #include "tests/support/TestTexts.h"
@@ -52,17 +56,43 @@ char const* const k_usage =
     "--idle-timeout           <integer>  Seconds a connection may stay idle between runs, 0 for no limit, "
     "default: 60\n"
     "--queue-length           <integer>  Most clients waiting for a free connection, default: 64\n"
-    "--queue-timeout          <integer>  Seconds a client waits for a free connection at most, default: 60\n";
+    "--queue-timeout          <integer>  Seconds a client waits for a free connection at most, default: 60\n"
+    "--health-port            <integer>  Port answering HTTP health checks, 0 for any free port, default: "
+    "none\n"
+    "--drain-grace            <integer>  Seconds a drain (SIGQUIT) waits for connections, 0 to stop at "
+    "once, default: 60\n";
 
-std::vector<uint8_t> endlessProgram() {
+char const* const k_endless = "loop: addi r1, r1, 1\n jmp loop\n";
+// Waits for the host's signal on semaphore 1, then returns 7.
+char const* const k_waitsForHost = "wait 1\n li r1, 7\n halt r1\n";
+
+char const* const k_ready =
+    "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 6\r\nConnection: close\r\n\r\nready\n";
+char const* const k_draining =
+    "HTTP/1.0 503 Service Unavailable\r\nContent-Type: text/plain\r\nContent-Length: 9\r\n"
+    "Connection: close\r\n\r\ndraining\n";
+
+std::vector<uint8_t> assembled(char const* source) {
     Qxx::QxxImage image;
     std::vector<std::string> errors;
-    EXPECT_TRUE(Assembler::assemble({{"endless.qxs", "loop: addi r1, r1, 1\n jmp loop\n"}},
-                                    Assembler::AssemblerOptions(), image, errors));
+    EXPECT_TRUE(Assembler::assemble({{"endless.qxs", source}}, Assembler::AssemblerOptions(), image, errors));
     std::vector<uint8_t> bytes;
     std::string error;
     EXPECT_TRUE(Qxx::writeQxx(image, bytes, error)) << error;
     return bytes;
+}
+
+std::vector<uint8_t> endlessProgram() {
+    return assembled(k_endless);
+}
+
+// Connects client and starts source on it.
+void startRun(Protocol::SimClient& client, uint16_t port, char const* source) {
+    ASSERT_EQ(client.connect("127.0.0.1", port, ""), Protocol::k_ok) << client.lastError();
+    uint32_t handle = 0;
+    ASSERT_EQ(client.loadImage("endless.qxx", assembled(source), handle), Protocol::k_ok)
+        << client.lastError();
+    ASSERT_EQ(client.run(), Protocol::k_ok) << client.lastError();
 }
 
 class QxsimTest : public ::testing::Test {
@@ -143,6 +173,16 @@ TEST_F(QxsimTest, HelpVersionAndOptionErrors) {
          {"--idle-timeout", "86401"},
          "",
          "qxsim: bad value for --idle-timeout: 86401 (a number from 0 to 86400 expected)\n",
+         1},
+        {"health port out of range",
+         {"--health-port", "65536"},
+         "",
+         "qxsim: bad value for --health-port: 65536 (a number from 0 to 65535 expected)\n",
+         1},
+        {"drain grace above a day",
+         {"--drain-grace", "86401"},
+         "",
+         "qxsim: bad value for --drain-grace: 86401 (a number from 0 to 86400 expected)\n",
          1},
         {"port variable out of range",
          {},
@@ -260,6 +300,94 @@ TEST_F(QxsimTest, KilledServerMidRunMakesTheWaitFail) {
     EXPECT_EQ(client.lastError(), "the simulator server closed the connection");
     int32_t value = 0;
     EXPECT_EQ(client.returnValue(value), Protocol::k_err_connection_lost);
+}
+
+TEST_F(QxsimTest, SigquitDrainsTheRunFinishesAndNewClientsAreRefused) {
+    BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--health-port", "0"});
+    ASSERT_NE(server.healthPort(), 0) << server.firstLine() << server.healthLine();
+    std::string const port = std::to_string(server.port());
+    EXPECT_EQ(server.firstLine(), "qxsim: listening on 127.0.0.1:" + port);
+    EXPECT_EQ(server.healthLine(),
+              "qxsim: health checks on 127.0.0.1:" + std::to_string(server.healthPort()));
+    EXPECT_EQ(TestSupport::healthCheck(server.healthPort()), k_ready);
+    Protocol::SimClient client;
+    startRun(client, server.port(), k_waitsForHost);
+
+    server.signal(SIGQUIT);
+    ASSERT_TRUE(server.waitForLog(" qxsim: draining: 1 connections open, closing within 60 s", 60s));
+    EXPECT_EQ(TestSupport::healthCheck(server.healthPort()), k_draining);
+    Subprocess::Result const late = TestSupport::runQxrun(m_directory, m_directory.path(),
+                                                          {"--host", "127.0.0.1:" + port, "constant.qxx"});
+    EXPECT_EQ(late.out, "Error: cannot connect to instance 0 on host 127.0.0.1:" + port +
+                            "\n"
+                            "       simulator not available: cannot connect to 127.0.0.1 port " +
+                            port +
+                            ": connect: Connection refused\n"
+                            "Cannot register application on chip 0\n"
+                            "Return value = 0\n");
+    EXPECT_EQ(late.err, "");
+    EXPECT_EQ(late.exit_status, 0);
+
+    EXPECT_EQ(client.semaphoreSignal(1), Protocol::k_ok) << client.lastError();
+    EXPECT_EQ(client.waitOnTerminate(), Protocol::k_ok) << client.lastError();
+    int32_t value = 0;
+    EXPECT_EQ(client.returnValue(value), Protocol::k_ok);
+    EXPECT_EQ(value, 7);
+    client.close();
+    EXPECT_EQ(server.waitForExit(60s), 0);
+    EXPECT_EQ(server.restOfOutput(), "");
+    EXPECT_TRUE(server.waitForLog(" qxsim: drained: every connection closed", 0s));
+}
+
+// qxrun's run does not end: the grace (or a grace of 0 at once) ends it
+// as a stop does, and the server exits 0.
+TEST_F(QxsimTest, DrainGraceEndsARunThatDoesNotFinish) {
+    std::string const endless = TestSupport::assembleProgram(m_directory, "endless", k_endless);
+    struct Case {
+        char const* grace;
+        char const* log;
+    } const cases[] = {
+        {"1", " qxsim: drain grace of 1 s over: closing 1 connections"},
+        {"0", " qxsim: drain grace of 0 s over: closing 1 connections"},
+    };
+    for (Case const& c : cases) {
+        BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--verbose", "--drain-grace", c.grace});
+        ASSERT_NE(server.port(), 0) << server.firstLine();
+        std::string const at = "127.0.0.1:" + std::to_string(server.port());
+        auto run = std::async(std::launch::async, [&] {
+            return TestSupport::runQxrun(m_directory, m_directory.path(), {"--host", at, endless});
+        });
+        EXPECT_TRUE(server.waitForLog("run of program.qxx started", 60s)) << c.grace;
+        server.signal(SIGQUIT);
+        Subprocess::Result const result = run.get();
+        EXPECT_EQ(result.out, "Return value = 0\n") << c.grace;
+        EXPECT_EQ(result.err, "qxapi: chip 0: fault: lost the simulator server at " + at +
+                                  ": the simulator server is shutting down\n")
+            << c.grace;
+        EXPECT_EQ(result.exit_status, 1) << c.grace;
+        EXPECT_EQ(server.waitForExit(60s), 0) << c.grace;
+        EXPECT_TRUE(server.waitForLog(c.log, 0s)) << c.grace;
+        std::remove(m_directory.file("qxsim.log").c_str());
+    }
+}
+
+// The grace is an hour: only SIGTERM can end the run within the test's
+// deadlines; a second SIGQUIT changes nothing.
+TEST_F(QxsimTest, SigtermDuringADrainStopsAtOnce) {
+    BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--drain-grace", "3600"});
+    ASSERT_NE(server.port(), 0) << server.firstLine();
+    Protocol::SimClient client;
+    startRun(client, server.port(), k_endless);
+    server.signal(SIGQUIT);
+    ASSERT_TRUE(server.waitForLog(" qxsim: draining: 1 connections open, closing within 3600 s", 60s));
+    server.signal(SIGQUIT);
+    server.signal(SIGTERM);
+    EXPECT_EQ(client.waitOnTerminate(), Protocol::k_err_shutdown);
+    EXPECT_EQ(server.waitForExit(60s), 0);
+    std::string const log = m_directory.read("qxsim.log");
+    EXPECT_EQ(log.find(" qxsim: drained"), std::string::npos) << log;
+    EXPECT_EQ(log.find(" qxsim: draining", log.find(" qxsim: draining") + 1), std::string::npos) << log;
+    EXPECT_NE(log.find(" qxsim: stopping: closing 1 connections\n"), std::string::npos) << log;
 }
 
 }  // namespace

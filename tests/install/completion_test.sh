@@ -56,7 +56,7 @@ qxas_options='--help -h --output -o --verbose -v --version -V --useconfig
     --fovel-file -m --info -i --dump -d'
 qxsim_options='--help -h --output -o --verbose -v --version -V --useconfig
     --listen --port -p --max-connections --max-program-size --max-cycles --token --token-file
-    --idle-timeout --queue-length --queue-timeout'
+    --idle-timeout --queue-length --queue-timeout --health-port --drain-grace'
 
 #     command line                      expected words
 check 'qxrun -'                         "$qxrun_options"
@@ -82,6 +82,8 @@ check 'qxsim -'                         "$qxsim_options"
 check 'qxsim --max-c'                   '--max-connections --max-cycles'
 check 'qxsim --q'                       '--queue-length --queue-timeout'
 check 'qxsim --port '                   ''
+check 'qxsim --health-port '            ''
+check 'qxsim --dr'                      '--drain-grace'
 check 'qxsim --token-file '             'prog.qxx loop.qxs my.cfg notes.txt sub'
 check 'qxsim '                          ''
 

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -25,6 +26,13 @@ BackgroundServer::BackgroundServer(std::string const& server, std::string const&
                                    std::vector<std::string> const& arguments)
     : m_child(startServer(server, home, arguments)), m_log(home + "/qxsim.log") {
     readPort();
+    if (m_port == 0 || std::find(arguments.begin(), arguments.end(), "--health-port") == arguments.end())
+        return;
+    m_health_line = readLine();
+    std::string const prefix = "qxsim: health checks on ";
+    if (m_health_line.rfind(prefix, 0) == 0)
+        m_health_port =
+            static_cast<uint16_t>(std::atoi(m_health_line.c_str() + m_health_line.rfind(':') + 1));
 }
 
 void BackgroundServer::signal(int number) const {
@@ -48,9 +56,24 @@ bool BackgroundServer::waitForLog(std::string const& text, std::chrono::millisec
     }
 }
 
-void BackgroundServer::readPort() {
+std::string BackgroundServer::readLine() {
+    std::string line;
     char c = 0;
-    while (m_child.output() >= 0 && ::read(m_child.output(), &c, 1) == 1 && c != '\n') m_line += c;
+    while (m_child.output() >= 0 && ::read(m_child.output(), &c, 1) == 1 && c != '\n') line += c;
+    return line;
+}
+
+std::string BackgroundServer::restOfOutput() {
+    std::string rest;
+    char buffer[256];
+    ssize_t got = 0;
+    while (m_child.output() >= 0 && (got = ::read(m_child.output(), buffer, sizeof buffer)) > 0)
+        rest.append(buffer, size_t(got));
+    return rest;
+}
+
+void BackgroundServer::readPort() {
+    m_line = readLine();
     std::string const prefix = "qxsim: listening on ";
     if (m_line.rfind(prefix, 0) == 0)
         m_port = static_cast<uint16_t>(std::atoi(m_line.c_str() + m_line.rfind(':') + 1));

@@ -26,6 +26,10 @@ public:
     // 0 when the server did not start listening.
     uint16_t port() const { return m_port; }
     std::string const& firstLine() const { return m_line; }
+    // With --health-port among the arguments: its port (0 when the server
+    // did not print it) and the line that gives it.
+    uint16_t healthPort() const { return m_health_port; }
+    std::string const& healthLine() const { return m_health_line; }
     void signal(int number) const;
 
     // Waits at most limit for a line of its log (qxsim.log) containing text.
@@ -33,13 +37,19 @@ public:
 
     // The exit status, or -1 when it did not exit within limit or by a signal.
     int waitForExit(std::chrono::milliseconds limit);
+    // What it wrote on standard output after the lines read at start, up
+    // to the end; call it once it has exited.
+    std::string restOfOutput();
 
 private:
     void readPort();
+    std::string readLine();
 
     Subprocess::Running m_child;
     uint16_t m_port = 0;
     std::string m_line;
+    uint16_t m_health_port = 0;
+    std::string m_health_line;
     std::string m_log;
 };
 

@@ -109,6 +109,8 @@ public:
     }
 
     uint16_t port() const { return m_server->port(); }
+    uint16_t healthPort() const { return m_server->healthPort(); }
+    void drain() { m_server->drain(); }
 
     // Connects a client, failing the test when that does not work.
     std::unique_ptr<Protocol::SimClient> client(std::string const& token = "") const {
@@ -117,10 +119,11 @@ public:
         return client;
     }
 
-    // Waits (up to thirty seconds) for count log lines containing text.
-    bool logged(std::string const& text, size_t count = 1) {
+    // Waits (up to limit) for count log lines containing text.
+    bool logged(std::string const& text, size_t count = 1,
+                std::chrono::milliseconds limit = std::chrono::seconds(30)) {
         std::unique_lock<std::mutex> lock(m_mutex);
-        return m_logged.wait_for(lock, std::chrono::seconds(30), [&] {
+        return m_logged.wait_for(lock, limit, [&] {
             size_t found = 0;
             for (std::string const& line : m_lines)
                 if (line.find(text) != std::string::npos) ++found;
