@@ -53,7 +53,7 @@ TestSupport::Subprocess::Running startServer(std::string const& qxsim, std::stri
                                              std::vector<std::string> const& options) {
     TestSupport::Subprocess server(qxsim);
     server.argv0("qxsim")
-        .args({"--port", "0", "--verbose"})
+        .args({"--port", "0", "--health-port", "0", "--verbose"})
         .args(options)
         .env("HOME", directory)
         .env("QXPATH", directory);
@@ -100,11 +100,11 @@ FarmServer::FarmServer(std::string const& qxsim, std::string const& directory, s
     : m_child(startServer(qxsim, directory, logFile, options)), m_log_file(std::move(logFile)) {
     Clock::time_point const deadline = Clock::now() + 60s;
     std::string listening, health;
-    if (m_child.output() < 0 || !readLine(m_child.output(), deadline, listening) || false)
+    if (m_child.output() < 0 || !readLine(m_child.output(), deadline, listening) ||
+        !readLine(m_child.output(), deadline, health))
         m_start_error = "qxsim printed no addresses: " + listening + "\n" + log();
     m_port = portAfter(listening, "qxsim: listening on ");
-    // Interim, while qxsim has no health port: checks go to its port.
-    m_health_port = m_port;
+    m_health_port = portAfter(health, "qxsim: health checks on ");
     if (m_start_error.empty() && (m_port == 0 || m_health_port == 0))
         m_start_error = "unexpected lines: " + listening + "\n" + health;
 }
