@@ -6,8 +6,8 @@
 // all naming that qxsim, so that qxsim's --max-connections 8 equals the
 // balancer's four times maxconn 2 and no client waits in either queue.
 // Each run is what qxrun --host does: a fresh connection, load, run, wait,
-// return value, close, of a program of a few dozen instructions, from 8
-// client threads.
+// return value, close, of a program of a few dozen instructions, from one
+// client and from 8 client threads.
 // After the table: the ratio of the rates and the time HAProxy adds to a
 // run.
 #include "assembler/Assembler.h"
@@ -152,15 +152,21 @@ void BM_Runs_ThroughHaproxy(benchmark::State& state) {
     runs(state, true);
 }
 
-BENCHMARK(BM_Runs_Direct)->Threads(k_clients)->UseRealTime()->MinTime(2.0)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Runs_Direct)
+    ->Threads(1)
+    ->Threads(k_clients)
+    ->UseRealTime()
+    ->MinTime(2.0)
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Runs_ThroughHaproxy)
+    ->Threads(1)
     ->Threads(k_clients)
     ->UseRealTime()
     ->MinTime(2.0)
     ->Unit(benchmark::kMicrosecond);
 
-// The console table, then the rate through HAProxy as a fraction of the
-// direct rate, and the time it adds to each run of one client.
+// The console table, then for each client count the rate through HAProxy
+// as a fraction of the direct rate, and the time it adds to a client's run.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(std::vector<Run> const& runs) override {
@@ -168,23 +174,27 @@ public:
         for (Run const& run : runs) {
             if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
             auto const rate = run.counters.find("items_per_second");
-            if (rate != run.counters.end()) m_rates[run.run_name.function_name] = rate->second.value;
+            if (rate != run.counters.end())
+                m_rates[{run.run_name.function_name, run.threads}] = rate->second.value;
         }
     }
     void Finalize() override {
-        double const direct = m_rates["BM_Runs_Direct"];
-        double const balanced = m_rates["BM_Runs_ThroughHaproxy"];
-        if (direct > 0 && balanced > 0)
-            std::printf(
-                "%d clients: %.0f runs/s direct, %.0f runs/s through HAProxy: ratio %.2f, %.0f us more per "
-                "run\n",
-                k_clients, direct, balanced, balanced / direct,
-                (k_clients / balanced - k_clients / direct) * 1e6);
+        for (int clients : {1, k_clients}) ratio(clients);
         ConsoleReporter::Finalize();
     }
 
 private:
-    std::map<std::string, double> m_rates;
+    void ratio(int clients) {
+        double const direct = m_rates[{"BM_Runs_Direct", clients}];
+        double const balanced = m_rates[{"BM_Runs_ThroughHaproxy", clients}];
+        if (direct > 0 && balanced > 0)
+            std::printf(
+                "%d clients: %.0f runs/s direct, %.0f runs/s through HAProxy: ratio %.2f, %.0f us more per "
+                "run\n",
+                clients, direct, balanced, balanced / direct, (clients / balanced - clients / direct) * 1e6);
+    }
+
+    std::map<std::pair<std::string, int>, double> m_rates;  // runs per second by benchmark and clients
 };
 
 }  // namespace
