@@ -94,6 +94,8 @@ protected:
     // someone took it in between.
     void startBalancer() {
         std::string const text = readFile(std::string(QX_SOURCE_DIR) + "/docs/farm/haproxy.cfg");
+        ASSERT_NE(text.find(std::string(" maxconn ") + k_max_connections + " "), std::string::npos)
+            << "the servers' maxconn is no longer qxsim's --max-connections of this test";
         for (int attempt = 0; attempt < k_balancer_attempts; ++attempt) {
             uint16_t const port = FarmTest::freeLoopbackPort();
             FarmTest::FarmAddresses addresses{
@@ -132,12 +134,11 @@ protected:
 
     // Every sample program, count runs in turn.
     std::vector<Job> sampleJobs(int count) const {
+        std::vector<Job> samples;
+        for (TestSupport::ExampleResult const& sample : TestSupport::k_exampleResults)
+            samples.push_back({program(sample.name), sample.out});
         std::vector<Job> jobs;
-        for (int i = 0; i < count; ++i) {
-            auto const& sample =
-                TestSupport::k_exampleResults[size_t(i) % std::size(TestSupport::k_exampleResults)];
-            jobs.push_back({program(sample.name), sample.out});
-        }
+        for (int i = 0; i < count; ++i) jobs.push_back(samples[size_t(i) % samples.size()]);
         return jobs;
     }
 
