@@ -41,16 +41,28 @@ int const k_servers = 4;
 char const* const k_max_connections = "2";
 int const k_balancer_attempts = 5;
 
-// A run long enough to be caught in progress (about half a second here,
-// longer under the sanitizers), returning its iteration count.
-char const* const k_long_source =
-    "        li r1, 0\n"
-    "        li r2, 150000000\n"
-    "loop:   addi r1, r1, 1\n"
-    "        addi r2, r2, -1\n"
-    "        bnez r2, loop\n"
-    "        halt r1\n";
-char const* const k_long_out = "Return value = 150000000\n";
+// A run long enough to be caught in progress: about half a second of
+// simulation, in either build, returning its iteration count.
+#ifdef QX_KIT_SANITIZED
+long const k_long_iterations = 30000000;
+#else
+long const k_long_iterations = 150000000;
+#endif
+
+std::string longSource() {
+    return "        li r1, 0\n"
+           "        li r2, " +
+           std::to_string(k_long_iterations) +
+           "\n"
+           "loop:   addi r1, r1, 1\n"
+           "        addi r2, r2, -1\n"
+           "        bnez r2, loop\n"
+           "        halt r1\n";
+}
+
+std::string longOut() {
+    return "Return value = " + std::to_string(k_long_iterations) + "\n";
+}
 
 // Log lines of qxsim: a run has started (--verbose), a run has ended.
 char const* const k_run_started = ": run of program.qxx started";
@@ -166,7 +178,7 @@ protected:
 
     // Long runs, each from a client of its own.
     std::vector<std::future<Subprocess::Result>> startLongRuns(int count) const {
-        std::string const path = program("long", k_long_source);
+        std::string const path = program("long", longSource());
         std::vector<std::future<Subprocess::Result>> runs;
         for (int i = 0; i < count; ++i)
             runs.push_back(std::async(std::launch::async, [this, path] { return run(path); }));
@@ -259,7 +271,7 @@ TEST_F(Farm, KilledServerFailsTheRunsItHeldAndLaterRunsGoToTheOthers) {
         Subprocess::Result const result = run.get();
         EXPECT_EQ(result.exit_status, 1);
         if (result.err.empty()) {
-            EXPECT_EQ(result.out, k_long_out);
+            EXPECT_EQ(result.out, longOut());
             continue;
         }
         ++failed;
@@ -289,7 +301,7 @@ TEST_F(Farm, DrainedServerFinishesItsRunsTakesNoNewOnesAndExits) {
     EXPECT_EQ(runAll(sampleJobs(later), 8), std::vector<std::string>());
     for (auto& run : held) {
         Subprocess::Result const result = run.get();
-        EXPECT_EQ(result.out, k_long_out);
+        EXPECT_EQ(result.out, longOut());
         EXPECT_EQ(result.err, "");
         EXPECT_EQ(result.exit_status, 1);
     }
