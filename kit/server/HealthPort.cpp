@@ -9,9 +9,10 @@ namespace SimServer {
 
 namespace {
 
-// A client that has had its answer may take this long to read it and
-// close; the server then closes anyway.
-constexpr std::chrono::milliseconds k_answer_linger{1000};
+// A client that does not take its answer within this time is closed.
+constexpr std::chrono::milliseconds k_answer_time{1000};
+// Reads from one client per turn of the loop: more than a whole request.
+constexpr int k_reads_per_turn = 8;
 
 // The header ends with an empty line; a bare "\n" ending counts too.
 bool headerComplete(std::string const& request) {
@@ -78,11 +79,13 @@ void HealthPort::acceptAll(Clock::time_point now) {
     }
 }
 
-// Reads what has come; answers once the header is complete, or the client
-// has closed its side; a request too long gets no answer.
+// Reads what has come (a bounded amount per turn, so that a client that
+// keeps sending does not hold up the loop); answers once the header is
+// complete, or the client has closed its side; a request too long gets no
+// answer.
 void HealthPort::readFrom(Client& client, Clock::time_point now) {
     char buffer[1024];
-    for (;;) {
+    for (int turn = 0; turn < k_reads_per_turn; ++turn) {
         ssize_t const got = ::recv(client.socket.fd(), buffer, sizeof buffer, MSG_DONTWAIT);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
@@ -91,7 +94,7 @@ void HealthPort::readFrom(Client& client, Clock::time_point now) {
             client.ended = true;
             return;
         }
-        if (client.answered) continue;  // dropped while the client reads the answer
+        if (client.answered) continue;  // dropped while the answer goes out
         client.request.append(buffer, size_t(got));
         if (headerComplete(client.request)) return answer(client, now);
         if (client.request.size() > k_max_request) {
@@ -105,7 +108,7 @@ void HealthPort::answer(Client& client, Clock::time_point now) {
     client.answered = true;
     client.request.clear();
     client.out = m_draining ? k_draining_answer : k_ready_answer;
-    client.deadline = now + k_answer_linger;
+    client.deadline = now + k_answer_time;
     flush(client);
 }
 
@@ -121,7 +124,16 @@ void HealthPort::flush(Client& client) {
         }
         client.out.erase(0, size_t(sent));
     }
-    ::shutdown(client.socket.fd(), SHUT_WR);
+    dropInput(client);
+    client.ended = true;
+}
+
+// Input left unread when the socket closes would make the system reset
+// the connection, which may cost the client its answer.
+void HealthPort::dropInput(Client& client) {
+    char buffer[1024];
+    for (int turn = 0; turn < k_reads_per_turn; ++turn)
+        if (::recv(client.socket.fd(), buffer, sizeof buffer, MSG_DONTWAIT) <= 0) return;
 }
 
 }  // namespace SimServer

@@ -1,7 +1,7 @@
 // The health port of the server: a listener of its own that answers
 // every connection with a minimal HTTP/1.0 response, 200 "ready" while
 // the server takes clients and 503 "draining" once it drains, and closes
-// it. A balancer's or an orchestrator's check thus never takes a
+// it as soon as the answer is sent. A balancer's or an orchestrator's check thus never takes a
 // connection slot or a queue place of the simulator port and is answered
 // while every slot is busy.
 //
@@ -61,6 +61,7 @@ private:
     void readFrom(Client& client, Clock::time_point now);
     void answer(Client& client, Clock::time_point now);
     void flush(Client& client);
+    void dropInput(Client& client);
 
     Protocol::Socket m_listener;
     uint16_t m_port = 0;

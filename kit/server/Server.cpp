@@ -3,9 +3,6 @@
 #include "protocol/Messages.h"
 #include "server/Listener.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>

@@ -11,9 +11,8 @@
 // SimServer::Server::drain).
 //
 // Exit status: 0 after help, version, a shutdown by SIGTERM or SIGINT and
-// the end of a drain;
-// 1 for a bad option or value (the option set may end the process itself
-// with 1); 2 when the server cannot listen.
+// the end of a drain; 1 for a bad option or value (the option set may end
+// the process itself with 1); 2 when the server cannot listen.
 #include "HelpWithoutConfiguration.h"
 #include "ToolMain.h"
 #include "configuration/BuildVersion.h"

@@ -302,8 +302,11 @@ TEST_F(QxsimTest, KilledServerMidRunMakesTheWaitFail) {
     EXPECT_EQ(client.returnValue(value), Protocol::k_err_connection_lost);
 }
 
+// One slot, held by a run that waits for the host; a qxrun waits in the
+// queue. SIGQUIT refuses the queued qxrun and a new one, the run goes on to
+// its value, and the server exits once its client closes.
 TEST_F(QxsimTest, SigquitDrainsTheRunFinishesAndNewClientsAreRefused) {
-    BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--health-port", "0"});
+    BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--health-port", "0", "--max-connections", "1"});
     ASSERT_NE(server.healthPort(), 0) << server.firstLine() << server.healthLine();
     std::string const port = std::to_string(server.port());
     EXPECT_EQ(server.firstLine(), "qxsim: listening on 127.0.0.1:" + port);
@@ -312,9 +315,24 @@ TEST_F(QxsimTest, SigquitDrainsTheRunFinishesAndNewClientsAreRefused) {
     EXPECT_EQ(TestSupport::healthCheck(server.healthPort()), k_ready);
     Protocol::SimClient client;
     startRun(client, server.port(), k_waitsForHost);
+    auto queued = std::async(std::launch::async, [&] {
+        return TestSupport::runQxrun(m_directory, m_directory.path(),
+                                     {"--host", "127.0.0.1:" + port, "constant.qxx"});
+    });
+    ASSERT_TRUE(server.waitForLog(" queued: 1 clients wait for a connection", 60s));
 
     server.signal(SIGQUIT);
     ASSERT_TRUE(server.waitForLog(" qxsim: draining: 1 connections open, closing within 60 s", 60s));
+    Subprocess::Result const refused = queued.get();
+    EXPECT_EQ(refused.out, "Error: cannot connect to instance 0 on host 127.0.0.1:" + port +
+                               "\n"
+                               "       simulator not available: 127.0.0.1:" +
+                               port +
+                               " refused: the server is draining and takes no new clients\n"
+                               "Cannot register application on chip 0\n"
+                               "Return value = 0\n");
+    EXPECT_EQ(refused.err, "");
+    EXPECT_EQ(refused.exit_status, 0);
     EXPECT_EQ(TestSupport::healthCheck(server.healthPort()), k_draining);
     Subprocess::Result const late = TestSupport::runQxrun(m_directory, m_directory.path(),
                                                           {"--host", "127.0.0.1:" + port, "constant.qxx"});
@@ -388,6 +406,17 @@ TEST_F(QxsimTest, SigtermDuringADrainStopsAtOnce) {
     EXPECT_EQ(log.find(" qxsim: drained"), std::string::npos) << log;
     EXPECT_EQ(log.find(" qxsim: draining", log.find(" qxsim: draining") + 1), std::string::npos) << log;
     EXPECT_NE(log.find(" qxsim: stopping: closing 1 connections\n"), std::string::npos) << log;
+}
+
+TEST_F(QxsimTest, AHealthPortInUseStopsTheServerAtStart) {
+    BackgroundServer other(QXSIM_PATH, m_directory.path());
+    ASSERT_NE(other.port(), 0) << other.firstLine();
+    std::string const taken = std::to_string(other.port());
+    Subprocess::Result const result = qxsim().args({"--port", "0", "--health-port", taken}).run();
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "qxsim: cannot listen on 127.0.0.1 port " + taken +
+                              ": Address already in use (health checks)\n");
+    EXPECT_EQ(result.exit_status, 2);
 }
 
 }  // namespace
