@@ -12,9 +12,9 @@
 #include <functional>
 #include <future>
 #include <iostream>
-#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
