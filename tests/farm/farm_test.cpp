@@ -64,9 +64,10 @@ std::string longOut() {
     return "Return value = " + std::to_string(k_long_iterations) + "\n";
 }
 
-// Log lines of qxsim: a run has started (--verbose), a run has ended.
-char const* const k_run_started = ": run of program.qxx started";
-char const* const k_run_ended = ": run of program.qxx (";
+// Log lines of qxsim: a run has started (--verbose), a run has ended
+// ("run of NAME.qxx started", "run of NAME.qxx (SIZE bytes): ...").
+char const* const k_run_started = ".qxx started";
+char const* const k_run_ended = ".qxx (";
 char const* const k_run_halted = ": halted, return value ";
 
 // Polls condition until it holds, for at most limit.
