@@ -15,8 +15,10 @@
 #include <iosfwd>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "configuration/PairTable.h"
 #include "generic/Export.h"
 
 namespace Configuration {
@@ -171,38 +173,57 @@ public:
     bool getDoubleArray(double* values, unsigned int capacity, char const* name, unsigned int& count);
 
 private:
-    using Table = std::map<std::string, std::string>;
-    enum class LineRead { Complete, LineTooLong, TextTooLong };
+public:
+    class Source;  // where the reader's input comes from
 
-    bool readFile(char const* fileName);
-    // getLine within the bounds; `consumed` counts the bytes taken from
-    // the stream across the lines of one read.
-    LineRead getBoundedLine(std::istream& in, std::string& line, int& lineNumber, std::size_t& consumed);
-    bool handleLine(std::string& line, int lineNumber);
-    // Splits `name[d]` into the name and its delimiter, recorded as a list.
-    bool takeListDeclaration(std::string& name, int lineNumber);
+private:
+    // Selects the names a read stores; a read without one stores all.
+    using Selection = std::function<bool(std::string_view name)>;
+
+    bool readFile(char const* fileName, Selection const* selection = nullptr);
+    // Reads the whole input of source, block by block, within the bounds.
+    bool readSource(Source& source, Selection const* selection);
+    // Handles one logical line [begin, end) of a block the table holds
+    // when the line stores a pair; the line may be changed in place.
+    bool handleLine(char* begin, char* end, int lineNumber, PairTable::Block const& block, bool& blockUsed,
+                    Selection const* selection);
+    // Splits `name[d]` into the name and its delimiter.
+    bool takeListDeclaration(std::string_view& name, std::string_view& delimiter, int lineNumber);
     struct GroupEntry {
-        std::string name;
-        std::string value;
-        bool isList;
-        std::string delimiter;
+        std::string_view name;
+        std::string_view value;
+        bool is_list;
+        std::string_view delimiter;
     };
+    // Records the delimiter of a list name. The pair table holds all text
+    // of the store, that of the delimiters too: unless it holds them
+    // already, name and delimiter are copied into it.
+    void recordDelimiter(std::string_view name, std::string_view delimiter, bool textHeld);
+    PairTable::Pair const* delimiterOf(std::string_view name) const;
 
     bool storeValue(std::string value, char const* name, char const* delimiter, bool expand);
-    // The stored value for a read: null when the store is not ready
+    // Stores a pair taken over from another store (source), without copying
+    // its text unless the value holds an environment reference. `isNew`
+    // tells that the store has no pair of the name.
+    void storeShared(std::string_view name, std::string_view value, bool isList, std::string_view delimiter,
+                     Properties const& source, bool isNew = false);
+    // The stored pair for a read: null when the store is not ready
     // (silently) or the name is absent (with the not-found message).
-    std::string* findForRead(std::string const& name);
+    PairTable::Pair* findForRead(std::string_view name);
     bool selectGroup(char const* prefix, std::vector<GroupEntry>& group);
     // Calls `visit` with every non-empty element of a list; stops and
     // fails at the first element it rejects.
     bool forEachElement(char const* name, bool trimStoredValue,
                         std::function<bool(std::string&)> const& visit);
 
+    friend class PropertiesSharing;
+    friend class PropertiesSelection;
+
     bool m_expand_env_variables;
     bool m_ready;
     std::string m_file_name;
-    Table m_pairs;
-    Table m_delimiters;
+    PairTable m_pairs;
+    PairTable m_delimiters;  // list name -> delimiter, as views into text of m_pairs
     std::string m_last_error;
 };
 

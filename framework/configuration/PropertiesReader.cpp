@@ -1,0 +1,428 @@
+// The configuration text reader: the input is read into blocks of memory
+// (a regular file in one block), lines are found with memchr, and names
+// and values stay where they are in the block, which the pair table then
+// holds. Only values with environment references are copied.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <istream>
+
+#include "configuration/Properties.h"
+
+namespace Configuration {
+
+namespace {
+
+char const FAILED_TO_READ[] = "Failed to read from ";
+char const BRACKETS_MISMATCH[] = "Valid names require either '[' and ']' or neither.";
+char const DEFAULT_DELIMITER[] = ",";
+char const ENV_OPEN[] = "$(";
+
+// Input that is not a regular file of known size is read in blocks of this size.
+std::size_t const k_block_size = std::size_t(1) << 20;
+std::size_t const k_reserve_above = std::size_t(64) << 10;
+
+bool isWhitespace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+int nextLineNumber(int lineNumber) {
+    return lineNumber < INT_MAX ? lineNumber + 1 : lineNumber;
+}
+
+enum class Scan { Complete, NeedMore, LineTooLong, TextTooLong };
+
+// Where a logical line lies in a block: its physical lines run from its
+// start to `end`; the next line starts at `next`.
+struct Extent {
+    std::size_t end = 0;
+    std::size_t next = 0;
+    bool continued = false;     // more than one physical line: the text must be joined
+    bool blank_at_end = false;  // continued at the end of the input: its last backslash becomes a blank
+};
+
+// Finds the logical line that starts at `begin` of data[0, filled).
+// `offset` is the position of data[0] in the input. The line number is
+// advanced only for a line that is complete or too long.
+Scan scanLine(char const* data, std::size_t begin, std::size_t filled, bool atEnd, std::size_t offset,
+              int& lineNumber, Extent& extent) {
+    std::size_t position = begin;
+    std::size_t content = 0;
+    int lines = lineNumber;
+    extent = Extent();
+    for (;;) {
+        void const* newline = std::memchr(data + position, '\n', filled - position);
+        std::size_t const physicalEnd = newline ? static_cast<char const*>(newline) - data : filled;
+        std::size_t const length = physicalEnd - position;
+        if (!newline && !atEnd) {
+            if (content + length <= Properties::s_max_line_length) return Scan::NeedMore;
+            lineNumber = nextLineNumber(lines);
+            return Scan::LineTooLong;
+        }
+        lines = nextLineNumber(lines);
+        if (content + length > Properties::s_max_line_length) {
+            lineNumber = lines;
+            return Scan::LineTooLong;
+        }
+        if (offset + physicalEnd + (newline ? 1 : 0) > Properties::s_max_text_length) {
+            lineNumber = lines;
+            return Scan::TextTooLong;
+        }
+        content += length;
+        extent.end = physicalEnd;
+        extent.next = newline ? physicalEnd + 1 : physicalEnd;
+        // Only a backslash that follows other text continues the line.
+        char const last = length > 0 ? data[physicalEnd - 1] : ' ';
+        if (content < 2 || last != '\\') {
+            lineNumber = lines;
+            return Scan::Complete;
+        }
+        extent.continued = true;
+        if (!newline) {
+            // The input ends after the backslash: an empty physical line
+            // completes the logical line.
+            lineNumber = nextLineNumber(lines);
+            extent.blank_at_end = true;
+            return Scan::Complete;
+        }
+        position = extent.next;
+    }
+}
+
+// Joins the physical lines of a continued line in place: each backslash
+// becomes a blank and the newline after it goes. Returns the new end.
+std::size_t joinLine(char* data, std::size_t begin, Extent const& extent) {
+    std::size_t written = begin;
+    std::size_t position = begin;
+    for (;;) {
+        void* newline = std::memchr(data + position, '\n', extent.end - position);
+        std::size_t const physicalEnd = newline ? static_cast<char*>(newline) - data : extent.end;
+        std::memmove(data + written, data + position, physicalEnd - position);
+        written += physicalEnd - position;
+        if (!newline) break;
+        data[written - 1] = ' ';
+        position = physicalEnd + 1;
+    }
+    if (extent.blank_at_end) data[written - 1] = ' ';
+    return written;
+}
+
+// Turns a stream's exceptions off for one scope. Restoring them throws
+// when the stream is in a state the caller asked to hear about (it always
+// is at the end of the input); that is swallowed, the mask is back.
+class ExceptionsOff {
+public:
+    explicit ExceptionsOff(std::istream& in) : m_in(in), m_mask(in.exceptions()) {
+        in.exceptions(std::ios::goodbit);
+    }
+    ~ExceptionsOff() {
+        try {
+            m_in.exceptions(m_mask);
+        } catch (...) {}
+    }
+    ExceptionsOff(ExceptionsOff const&) = delete;
+    ExceptionsOff& operator=(ExceptionsOff const&) = delete;
+
+private:
+    std::istream& m_in;
+    std::ios::iostate m_mask;
+};
+
+// Appends one physical line to `line`, but at most `room` characters of
+// it; false when the line goes on beyond that.
+bool appendPhysicalLine(std::istream& in, std::string& line, std::size_t room) {
+    char chunk[4096];
+    for (;;) {
+        std::size_t const wanted = std::min(sizeof chunk - 1, room + 1);
+        in.getline(chunk, static_cast<std::streamsize>(wanted + 1));
+        std::size_t const count = static_cast<std::size_t>(in.gcount());
+        std::ios::iostate const state = in.rdstate();
+        bool const chunkFull = state == std::ios::failbit && count == wanted;
+        std::size_t const stored = state == std::ios::goodbit && count > 0 ? count - 1 : count;
+        if (stored > room) return false;
+        line.append(chunk, stored);
+        if (!chunkFull) return true;
+        room -= stored;
+        in.clear(state & ~std::ios::failbit);
+    }
+}
+
+}  // namespace
+
+// Where the reader's input comes from.
+class Properties::Source {
+public:
+    virtual ~Source() = default;
+    // Up to size bytes into buffer; 0 at the end of the input or on a failure.
+    virtual std::size_t read(char* buffer, std::size_t size) = 0;
+    // The size of the whole input when it is known, else 0 with known false.
+    virtual std::size_t expectedSize(bool& known) const {
+        known = false;
+        return 0;
+    }
+    bool failed() const { return m_failed; }
+
+protected:
+    bool m_failed = false;
+};
+
+namespace {
+
+class FileSource : public Properties::Source {
+public:
+    explicit FileSource(int fd) : m_fd(fd) {}
+    ~FileSource() override { close(m_fd); }
+    FileSource(FileSource const&) = delete;
+    FileSource& operator=(FileSource const&) = delete;
+
+    std::size_t read(char* buffer, std::size_t size) override {
+        for (;;) {
+            ssize_t const count = ::read(m_fd, buffer, size);
+            if (count >= 0) return static_cast<std::size_t>(count);
+            if (errno == EINTR) continue;
+            m_failed = true;
+            return 0;
+        }
+    }
+    std::size_t expectedSize(bool& known) const override {
+        struct stat status;
+        known = fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode);
+        return known ? static_cast<std::size_t>(status.st_size) : 0;
+    }
+
+private:
+    int m_fd;
+};
+
+class TextSource : public Properties::Source {
+public:
+    TextSource(char const* text, std::size_t size) : m_text(text), m_left(size) {}
+    std::size_t read(char* buffer, std::size_t size) override {
+        std::size_t const count = std::min(size, m_left);
+        std::memcpy(buffer, m_text, count);
+        m_text += count;
+        m_left -= count;
+        return count;
+    }
+    std::size_t expectedSize(bool& known) const override {
+        known = true;
+        return m_left;
+    }
+
+private:
+    char const* m_text;
+    std::size_t m_left;
+};
+
+// A stream buffer that fails to read (libstdc++ throws for a read error,
+// e.g. on a directory) counts as a failed input, never as an exception.
+class StreamSource : public Properties::Source {
+public:
+    explicit StreamSource(std::istream& in) : m_in(in) {}
+    std::size_t read(char* buffer, std::size_t size) override {
+        std::streambuf* const stream = m_in.rdbuf();
+        if (m_failed || m_ended || stream == nullptr) return 0;
+        try {
+            std::streamsize const count = stream->sgetn(buffer, static_cast<std::streamsize>(size));
+            if (count <= 0) m_ended = true;
+            return count > 0 ? static_cast<std::size_t>(count) : 0;
+        } catch (...) {
+            m_failed = true;
+            return 0;
+        }
+    }
+
+private:
+    std::istream& m_in;
+    bool m_ended = false;
+};
+
+}  // namespace
+
+bool Properties::readFile(char const* fileName, Selection const* selection) {
+    m_file_name = fileName ? fileName : "";
+    int const fd = fileName ? open(fileName, O_RDONLY | O_CLOEXEC) : -1;
+    if (fd < 0) {
+        m_last_error = FAILED_TO_READ + m_file_name;
+        return false;
+    }
+    FileSource source(fd);
+    bool const result = readSource(source, selection);
+    if (result && source.failed()) {
+        // A read error, as opposed to the end of the input, means the
+        // input was not read completely, e.g. a directory given as file name.
+        m_last_error = FAILED_TO_READ + m_file_name;
+        return false;
+    }
+    return result;
+}
+
+bool Properties::readText(std::string const& text) {
+    void const* nul = std::memchr(text.data(), '\0', text.size());
+    std::size_t const length = nul ? static_cast<char const*>(nul) - text.data() : text.size();
+    TextSource source(text.data(), length);
+    return readSource(source, nullptr);
+}
+
+bool Properties::readStream(std::istream& in) {
+    if (!in.good()) {
+        m_last_error = FAILED_TO_READ + m_file_name;
+        return false;
+    }
+    // The state the read leaves is set with the caller's exceptions off;
+    // they are restored, and the read is over, when it returns.
+    ExceptionsOff const exceptionsOff(in);
+    StreamSource source(in);
+    bool const result = readSource(source, nullptr);
+    in.setstate(source.failed() ? std::ios::badbit | std::ios::eofbit : std::ios::eofbit);
+    if (result && source.failed()) {
+        m_last_error = FAILED_TO_READ + m_file_name;
+        return false;
+    }
+    return result;
+}
+
+bool Properties::readSource(Source& source, Selection const* selection) {
+    // A selective read stores few pairs: it goes through the input block
+    // by block, reusing each block that no pair points into.
+    bool known = false;
+    std::size_t const expected = source.expectedSize(known);
+    bool const whole = known && expected < s_max_text_length && (!selection || expected < k_block_size);
+    std::size_t capacity = whole ? expected + 1 : k_block_size;
+    PairTable::Block block(new char[capacity]);
+    bool blockUsed = false;
+    std::size_t begin = 0;   // the first byte not handled yet
+    std::size_t filled = 0;  // bytes of the block read so far
+    std::size_t offset = 0;  // position of the block's first byte in the input
+    bool atEnd = false;
+    int lineNumber = 0;
+    for (;;) {
+        if (begin == filled && atEnd) return true;
+        Extent extent;
+        switch (scanLine(block.get(), begin, filled, atEnd, offset, lineNumber, extent)) {
+            case Scan::Complete: {
+                std::size_t const end = extent.continued ? joinLine(block.get(), begin, extent) : extent.end;
+                if (!handleLine(block.get() + begin, block.get() + end, lineNumber, block, blockUsed,
+                                selection))
+                    return false;
+                begin = extent.next;
+                continue;
+            }
+            case Scan::LineTooLong:
+                m_last_error = FAILED_TO_READ + m_file_name + ": line " + std::to_string(lineNumber) +
+                               " is longer than " + std::to_string(s_max_line_length) + " bytes";
+                return false;
+            case Scan::TextTooLong:
+                m_last_error = FAILED_TO_READ + m_file_name + ": the text is longer than " +
+                               std::to_string(s_max_text_length) + " bytes";
+                return false;
+            case Scan::NeedMore: break;
+        }
+        if (filled == capacity) {
+            // The unfinished line moves to the front of the block, or of a
+            // larger one; a block that pairs point into stays as it is.
+            std::size_t const partial = filled - begin;
+            std::size_t const wanted = std::max(capacity, partial + k_block_size / 4);
+            if (blockUsed || wanted > capacity) {
+                capacity = std::max(wanted, k_block_size);
+                PairTable::Block next(new char[capacity]);
+                std::memcpy(next.get(), block.get() + begin, partial);
+                block = next;
+                blockUsed = false;
+            } else {
+                std::memmove(block.get(), block.get() + begin, partial);
+            }
+            offset += begin;
+            begin = 0;
+            filled = partial;
+        }
+        std::size_t const count = source.read(block.get() + filled, capacity - filled);
+        if (count == 0) atEnd = true;
+        // A large text makes room for a pair per line at once instead of
+        // growing the table step by step.
+        if (count > k_reserve_above && !selection) {
+            m_pairs.reserve(m_pairs.size() + std::size_t(std::count(block.get() + filled,
+                                                                    block.get() + filled + count, '\n')));
+        }
+        filled += count;
+    }
+}
+
+void Properties::getLine(std::istream& in, std::string& line, int& lineNumber) {
+    try {
+        for (;;) {
+            std::size_t const room = s_max_line_length - std::min(line.size(), s_max_line_length);
+            bool const fits = appendPhysicalLine(in, line, room);
+            if (lineNumber < INT_MAX) ++lineNumber;
+            if (!fits) return;
+            if (line.size() < 2 || line.back() != '\\') return;
+            line.back() = ' ';
+        }
+    } catch (...) {}
+}
+
+bool Properties::handleLine(char* begin, char* end, int lineNumber, PairTable::Block const& block,
+                            bool& blockUsed, Selection const* selection) {
+    while (begin < end && isWhitespace(*begin)) ++begin;
+    while (end > begin && isWhitespace(end[-1])) --end;
+    if (begin == end || *begin == '#') return true;
+    char* const divider = static_cast<char*>(std::memchr(begin, DIVIDER, end - begin));
+    if (divider == nullptr || divider == begin) {
+        setSyntaxError(lineNumber, "'" + std::string(begin, end) + "'");
+        return false;
+    }
+    char const* nameEnd = divider;
+    while (isWhitespace(nameEnd[-1])) --nameEnd;  // the line starts with text, so the name does too
+    std::string_view name(begin, nameEnd - begin);
+    std::string_view delimiter;
+    bool const isList = name.back() == ']';
+    if (isList && !takeListDeclaration(name, delimiter, lineNumber)) return false;
+    // A selective read checks every line as usual but stores only the
+    // names it selects.
+    if (selection && !(*selection)(name)) return true;
+    if (selection) {
+        // The few pairs it selects are copied, so that the read can go on
+        // in the same block.
+        name = m_pairs.keep(name);
+    } else if (!blockUsed) {
+        m_pairs.hold(block);
+        blockUsed = true;
+    }
+    if (isList) recordDelimiter(name, delimiter, !selection);
+    // A list line records its delimiter even when its name turns out to
+    // be a duplicate.
+    if (m_pairs.find(name)) {
+        setSyntaxError(lineNumber, "Warning: Property " + std::string(name) + " already exists");
+        return true;
+    }
+    std::string_view value(divider + 1, end - divider - 1);
+    if (value.empty()) {
+        setSyntaxError(lineNumber, "Warning: Property " + std::string(name) + " has empty value");
+    } else if (m_expand_env_variables && value.find(ENV_OPEN) != std::string_view::npos) {
+        std::string expanded(value);
+        replaceEnvVariables(expanded);
+        if (expanded != value) value = m_pairs.keep(expanded);
+    }
+    if (selection) value = m_pairs.keep(value);
+    m_pairs.insert(name, value);
+    return true;
+}
+
+bool Properties::takeListDeclaration(std::string_view& name, std::string_view& delimiter, int lineNumber) {
+    std::size_t const open = name.rfind('[');
+    if (open == std::string_view::npos || open == 0) {
+        setSyntaxError(lineNumber, BRACKETS_MISMATCH);
+        return false;
+    }
+    delimiter = name.substr(open + 1, name.size() - open - 2);
+    if (delimiter.empty()) delimiter = DEFAULT_DELIMITER;
+    name = name.substr(0, open);  // a blank before "[" stays part of the name
+    return true;
+}
+
+}  // namespace Configuration
