@@ -126,6 +126,17 @@ PairTable::Pair const* PairTable::find(std::string_view name) const {
 }
 
 std::pair<PairTable::Pair*, bool> PairTable::insert(std::string_view name, std::string_view value) {
+    return insert(name, value, m_data && !m_data->slots.empty() ? hashOf(name) : 0);
+}
+
+void PairTable::prefetch(std::uint64_t hash) const {
+    if (!m_data || m_data->slots.empty()) return;
+    std::size_t const size = m_data->slots.size();
+    __builtin_prefetch(&m_data->slots[(std::uint64_t(std::uint32_t(hash)) * size) >> 32]);
+}
+
+std::pair<PairTable::Pair*, bool> PairTable::insert(std::string_view name, std::string_view value,
+                                                    std::uint64_t hash) {
     Data& d = data();
     if (d.slots.empty()) {
         if (Pair* found = find(name)) return {found, false};
@@ -134,9 +145,8 @@ std::pair<PairTable::Pair*, bool> PairTable::insert(std::string_view name, std::
         rebuildIndex(2 * d.slots.size());
     }
     Slot* slot = nullptr;
-    std::uint64_t hash = 0;
     if (!d.slots.empty()) {
-        hash = hashOf(name);
+        if (hash == 0) hash = hashOf(name);
         slot = slotOf(name, hash);
         if (slot->position != 0) return {&d.pairs[slot->position - 1], false};
     }

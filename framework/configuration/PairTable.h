@@ -48,6 +48,11 @@ public:
     // Adds a pair whose texts the table holds already, unless the name is
     // there; returns the pair of the name and whether it was added.
     std::pair<Pair*, bool> insert(std::string_view name, std::string_view value);
+    // The same with the name's hashOf.
+    std::pair<Pair*, bool> insert(std::string_view name, std::string_view value, std::uint64_t hash);
+    static std::uint64_t hashOf(std::string_view text);
+    // Starts fetching the index slot of a name's hash into the cache.
+    void prefetch(std::uint64_t hash) const;
     // As insert, for a name the caller knows is not there.
     void insertNew(std::string_view name, std::string_view value);
     static void setValue(Pair& pair, std::string_view value);
@@ -101,7 +106,6 @@ private:
         std::shared_ptr<Sections> sections;  // made on demand; a copy of the table goes without
     };
 
-    static std::uint64_t hashOf(std::string_view text);
     Slot* slotOf(std::string_view name, std::uint64_t hash) const;
     void rebuildIndex(std::size_t slotCount);
     Data& data();

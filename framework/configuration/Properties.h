@@ -183,12 +183,23 @@ private:
     bool readFile(char const* fileName, Selection const* selection = nullptr);
     // Reads the whole input of source, block by block, within the bounds.
     bool readSource(Source& source, Selection const* selection);
-    // Handles one logical line [begin, end) of a block the table holds
-    // when the line stores a pair; the line may be changed in place.
-    bool handleLine(char* begin, char* end, int lineNumber, PairTable::Block const& block, bool& blockUsed,
-                    Selection const* selection);
-    // Splits `name[d]` into the name and its delimiter.
-    bool takeListDeclaration(std::string_view& name, std::string_view& delimiter, int lineNumber);
+    // A line of `name = value` as read, before it is stored.
+    struct ParsedLine {
+        std::string_view name;
+        std::string_view value;
+        std::string_view delimiter;
+        bool is_list;
+        int line_number;
+        std::uint64_t hash;
+    };
+    enum class LineKind { Skip, Pair, Error };
+    // Parses one logical line [begin, end); a syntax error leaves its
+    // detail in `detail`. Stores nothing.
+    static LineKind parseLine(char const* begin, char const* end, ParsedLine& line, std::string& detail);
+    // Stores a parsed line: its delimiter, then its pair unless the name
+    // is there already, with the warnings of the format. A selective read
+    // copies the texts, a full one leaves them in the block.
+    void storeLine(ParsedLine const& line, bool copyText);
     struct GroupEntry {
         std::string_view name;
         std::string_view value;

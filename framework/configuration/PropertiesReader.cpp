@@ -26,6 +26,8 @@ char const ENV_OPEN[] = "$(";
 // Input that is not a regular file of known size is read in blocks of this size.
 std::size_t const k_block_size = std::size_t(1) << 20;
 std::size_t const k_reserve_above = std::size_t(64) << 10;
+std::size_t const k_pending_lines = 16;
+std::size_t const k_usual_line_length = 40;
 
 bool isWhitespace(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -301,18 +303,52 @@ bool Properties::readSource(Source& source, Selection const* selection) {
     std::size_t offset = 0;  // position of the block's first byte in the input
     bool atEnd = false;
     int lineNumber = 0;
+    // Lines are stored a few lines after they are parsed: the index slot
+    // of each name is fetched from memory while the lines before it are
+    // stored. Pending lines point into the block, so they are stored
+    // before the block changes, and before any message of a later line.
+    ParsedLine pending[k_pending_lines];
+    std::size_t first = 0;
+    std::size_t waiting = 0;
+    auto const storeUntil = [&](std::size_t left) {
+        for (; waiting > left; --waiting, first = (first + 1) % k_pending_lines)
+            storeLine(pending[first], selection != nullptr);
+    };
+    std::string detail;
     for (;;) {
-        if (begin == filled && atEnd) return true;
+        if (begin == filled && atEnd) {
+            storeUntil(0);
+            return true;
+        }
         Extent extent;
-        switch (scanLine(block.get(), begin, filled, atEnd, offset, lineNumber, extent)) {
-            case Scan::Complete: {
-                std::size_t const end = extent.continued ? joinLine(block.get(), begin, extent) : extent.end;
-                if (!handleLine(block.get() + begin, block.get() + end, lineNumber, block, blockUsed,
-                                selection))
-                    return false;
-                begin = extent.next;
-                continue;
+        Scan const scan = scanLine(block.get(), begin, filled, atEnd, offset, lineNumber, extent);
+        if (scan == Scan::Complete) {
+            std::size_t const end = extent.continued ? joinLine(block.get(), begin, extent) : extent.end;
+            ParsedLine line;
+            LineKind const kind = parseLine(block.get() + begin, block.get() + end, line, detail);
+            begin = extent.next;
+            if (kind == LineKind::Error) {
+                storeUntil(0);
+                setSyntaxError(lineNumber, detail);
+                return false;
             }
+            // A selective read checks every line as usual but stores only
+            // the names it selects, copied so that the block can be reused.
+            if (kind == LineKind::Skip || (selection && !(*selection)(line.name))) continue;
+            if (!selection && !blockUsed) {
+                m_pairs.hold(block);
+                blockUsed = true;
+            }
+            line.line_number = lineNumber;
+            line.hash = PairTable::hashOf(line.name);
+            m_pairs.prefetch(line.hash);
+            storeUntil(k_pending_lines - 1);
+            pending[(first + waiting++) % k_pending_lines] = line;
+            continue;
+        }
+        storeUntil(0);
+        switch (scan) {
+            case Scan::Complete: break;
             case Scan::LineTooLong:
                 m_last_error = FAILED_TO_READ + m_file_name + ": line " + std::to_string(lineNumber) +
                                " is longer than " + std::to_string(s_max_line_length) + " bytes";
@@ -343,12 +379,12 @@ bool Properties::readSource(Source& source, Selection const* selection) {
         }
         std::size_t const count = source.read(block.get() + filled, capacity - filled);
         if (count == 0) atEnd = true;
-        // A large text makes room for a pair per line at once instead of
-        // growing the table step by step.
-        if (count > k_reserve_above && !selection) {
-            m_pairs.reserve(m_pairs.size() + std::size_t(std::count(block.get() + filled,
-                                                                    block.get() + filled + count, '\n')));
-        }
+        // A large text makes room at once for a pair per line of the
+        // usual length (a dotted name and a short value) instead of
+        // growing the table step by step; counting the lines would read
+        // the whole text once more.
+        if (count > k_reserve_above && !selection)
+            m_pairs.reserve(m_pairs.size() + count / k_usual_line_length);
         filled += count;
     }
 }
@@ -366,63 +402,53 @@ void Properties::getLine(std::istream& in, std::string& line, int& lineNumber) {
     } catch (...) {}
 }
 
-bool Properties::handleLine(char* begin, char* end, int lineNumber, PairTable::Block const& block,
-                            bool& blockUsed, Selection const* selection) {
+Properties::LineKind Properties::parseLine(char const* begin, char const* end, ParsedLine& line,
+                                           std::string& detail) {
     while (begin < end && isWhitespace(*begin)) ++begin;
     while (end > begin && isWhitespace(end[-1])) --end;
-    if (begin == end || *begin == '#') return true;
-    char* const divider = static_cast<char*>(std::memchr(begin, DIVIDER, end - begin));
+    if (begin == end || *begin == '#') return LineKind::Skip;
+    char const* const divider = static_cast<char const*>(std::memchr(begin, DIVIDER, end - begin));
     if (divider == nullptr || divider == begin) {
-        setSyntaxError(lineNumber, "'" + std::string(begin, end) + "'");
-        return false;
+        detail = "'" + std::string(begin, end) + "'";
+        return LineKind::Error;
     }
     char const* nameEnd = divider;
     while (isWhitespace(nameEnd[-1])) --nameEnd;  // the line starts with text, so the name does too
-    std::string_view name(begin, nameEnd - begin);
-    std::string_view delimiter;
-    bool const isList = name.back() == ']';
-    if (isList && !takeListDeclaration(name, delimiter, lineNumber)) return false;
-    // A selective read checks every line as usual but stores only the
-    // names it selects.
-    if (selection && !(*selection)(name)) return true;
-    if (selection) {
-        // The few pairs it selects are copied, so that the read can go on
-        // in the same block.
-        name = m_pairs.keep(name);
-    } else if (!blockUsed) {
-        m_pairs.hold(block);
-        blockUsed = true;
+    line.name = std::string_view(begin, nameEnd - begin);
+    line.value = std::string_view(divider + 1, end - divider - 1);
+    line.delimiter = std::string_view();
+    line.is_list = line.name.back() == ']';
+    if (!line.is_list) return LineKind::Pair;
+    std::size_t const open = line.name.rfind('[');
+    if (open == std::string_view::npos || open == 0) {
+        detail = BRACKETS_MISMATCH;
+        return LineKind::Error;
     }
-    if (isList) recordDelimiter(name, delimiter, !selection);
+    line.delimiter = line.name.substr(open + 1, line.name.size() - open - 2);
+    if (line.delimiter.empty()) line.delimiter = DEFAULT_DELIMITER;
+    line.name = line.name.substr(0, open);  // a blank before "[" stays part of the name
+    return LineKind::Pair;
+}
+
+void Properties::storeLine(ParsedLine const& line, bool copyText) {
+    std::string_view const name = copyText ? m_pairs.keep(line.name) : line.name;
     // A list line records its delimiter even when its name turns out to
     // be a duplicate.
-    if (m_pairs.find(name)) {
-        setSyntaxError(lineNumber, "Warning: Property " + std::string(name) + " already exists");
-        return true;
+    if (line.is_list) recordDelimiter(name, line.delimiter, !copyText);
+    auto const [pair, added] = m_pairs.insert(name, std::string_view(), line.hash);
+    if (!added) {
+        setSyntaxError(line.line_number, "Warning: Property " + std::string(name) + " already exists");
+        return;
     }
-    std::string_view value(divider + 1, end - divider - 1);
+    std::string_view value = line.value;
     if (value.empty()) {
-        setSyntaxError(lineNumber, "Warning: Property " + std::string(name) + " has empty value");
+        setSyntaxError(line.line_number, "Warning: Property " + std::string(name) + " has empty value");
     } else if (m_expand_env_variables && value.find(ENV_OPEN) != std::string_view::npos) {
         std::string expanded(value);
         replaceEnvVariables(expanded);
         if (expanded != value) value = m_pairs.keep(expanded);
     }
-    if (selection) value = m_pairs.keep(value);
-    m_pairs.insert(name, value);
-    return true;
-}
-
-bool Properties::takeListDeclaration(std::string_view& name, std::string_view& delimiter, int lineNumber) {
-    std::size_t const open = name.rfind('[');
-    if (open == std::string_view::npos || open == 0) {
-        setSyntaxError(lineNumber, BRACKETS_MISMATCH);
-        return false;
-    }
-    delimiter = name.substr(open + 1, name.size() - open - 2);
-    if (delimiter.empty()) delimiter = DEFAULT_DELIMITER;
-    name = name.substr(0, open);  // a blank before "[" stays part of the name
-    return true;
+    PairTable::setValue(*pair, copyText ? m_pairs.keep(value) : value);
 }
 
 }  // namespace Configuration
