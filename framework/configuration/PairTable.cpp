@@ -9,7 +9,7 @@ namespace {
 
 // Up to this many pairs a table is searched from end to end: a node's
 // section is small, and an index would cost more memory than it saves.
-std::size_t const k_linear_limit = 32;
+std::size_t const k_linear_limit = 64;
 // Up to this many pairs a prefix query scans the table and sorts what it
 // finds. Larger tables answer their first queries so as well, which is
 // cheaper than sorting all names for a single query (the host library
