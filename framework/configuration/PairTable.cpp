@@ -216,8 +216,10 @@ std::vector<std::uint32_t> PairTable::inSection(std::string_view prefix) const {
              child = sections.sections[child - 1].next_sibling)
             pending.push_back(child - 1);
     }
-    std::sort(found.begin(), found.end(), [&d](std::uint32_t a, std::uint32_t b) {
-        return d.pairs[a].nameView() < d.pairs[b].nameView();
+    // All begin with the prefix: the rest of each name decides the order.
+    std::size_t const skip = prefix.size();
+    std::sort(found.begin(), found.end(), [&d, skip](std::uint32_t a, std::uint32_t b) {
+        return d.pairs[a].nameView().substr(skip) < d.pairs[b].nameView().substr(skip);
     });
     return found;
 }

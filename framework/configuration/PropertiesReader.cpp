@@ -25,6 +25,9 @@ char const ENV_OPEN[] = "$(";
 
 // Input that is not a regular file of known size is read in blocks of this size.
 std::size_t const k_block_size = std::size_t(1) << 20;
+// A selective read goes through smaller blocks, which stay in the cache
+// between their copy from the file and their scan.
+std::size_t const k_selective_block_size = std::size_t(256) << 10;
 std::size_t const k_reserve_above = std::size_t(64) << 10;
 std::size_t const k_pending_lines = 16;
 std::size_t const k_usual_line_length = 40;
@@ -294,8 +297,9 @@ bool Properties::readSource(Source& source, Selection const* selection) {
     // by block, reusing each block that no pair points into.
     bool known = false;
     std::size_t const expected = source.expectedSize(known);
-    bool const whole = known && expected < s_max_text_length && (!selection || expected < k_block_size);
-    std::size_t capacity = whole ? expected + 1 : k_block_size;
+    std::size_t const blockSize = selection ? k_selective_block_size : k_block_size;
+    bool const whole = known && expected < s_max_text_length && (!selection || expected < blockSize);
+    std::size_t capacity = whole ? expected + 1 : blockSize;
     PairTable::Block block(new char[capacity]);
     bool blockUsed = false;
     std::size_t begin = 0;   // the first byte not handled yet
@@ -363,9 +367,13 @@ bool Properties::readSource(Source& source, Selection const* selection) {
             // The unfinished line moves to the front of the block, or of a
             // larger one; a block that pairs point into stays as it is.
             std::size_t const partial = filled - begin;
-            std::size_t const wanted = std::max(capacity, partial + k_block_size / 4);
+            std::size_t const wanted = std::max(capacity, partial + blockSize / 4);
             if (blockUsed || wanted > capacity) {
-                capacity = std::max(wanted, k_block_size);
+                // A long line doubles the block, up to what the longest
+                // line needs.
+                if (wanted > capacity)
+                    capacity = std::max(wanted, std::min(2 * capacity, s_max_line_length + blockSize / 4));
+                capacity = std::max(capacity, blockSize);
                 PairTable::Block next(new char[capacity]);
                 std::memcpy(next.get(), block.get() + begin, partial);
                 block = next;
