@@ -41,15 +41,28 @@ Properties::~Properties() = default;
 
 bool Properties::addPropertiesFromString(std::string const& text, bool add) {
     m_file_name = STRING_BUFFER;
-    if (!add) m_pairs.clear();
+    if (!add) removePairs();
     m_ready = readText(text);
     return m_ready;
 }
 
 bool Properties::addPropertiesFromFile(char const* fileName, bool add) {
-    if (!add) m_pairs.clear();
+    if (!add) removePairs();
     m_ready = readFile(fileName);
     return m_ready;
+}
+
+void Properties::removePairs() {
+    // The delimiters stay: their texts move to a block of their own, and
+    // the text of the pairs is released with them.
+    PairTable text;
+    PairTable delimiters;
+    for (std::uint32_t index : m_delimiters.order()) {
+        PairTable::Pair const& delimiter = m_delimiters.at(index);
+        delimiters.insertNew(text.keep(delimiter.nameView()), text.keep(delimiter.valueView()));
+    }
+    m_pairs = std::move(text);
+    m_delimiters = std::move(delimiters);
 }
 
 std::string& Properties::trim_whitespace(std::string& text) {

@@ -211,6 +211,8 @@ private:
     // already, name and delimiter are copied into it.
     void recordDelimiter(std::string_view name, std::string_view delimiter, bool textHeld);
     PairTable::Pair const* delimiterOf(std::string_view name) const;
+    // Removes every pair, keeping the delimiters.
+    void removePairs();
 
     bool storeValue(std::string value, char const* name, char const* delimiter, bool expand);
     // Stores a pair taken over from another store (source), without copying
