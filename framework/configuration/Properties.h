@@ -172,9 +172,8 @@ public:
     bool getInt64Array(long long* values, unsigned int capacity, char const* name, unsigned int& count);
     bool getDoubleArray(double* values, unsigned int capacity, char const* name, unsigned int& count);
 
-private:
-public:
-    class Source;  // where the reader's input comes from
+    // Where the reader's input comes from (a file, a stream or a text).
+    class Source;
 
 private:
     // Selects the names a read stores; a read without one stores all.
