@@ -10,6 +10,13 @@
 //   for its format rules (trimming, comments, continuations, list
 //   declarations, environment references, duplicate checks).
 //
+// - BM_LoaderReading and BM_HostLibraryReading: the two readings of a
+//   generated target_device.cfg of N VORN nodes (16 per chip, each with
+//   every key of the example's processor node) that `qxrun --sim` makes:
+//   the framework's, which keeps the whole configuration
+//   (loadConfigurationFiles, as the option set reads it), and the host
+//   library's, which needs only the default node (NodeConfiguration::read).
+//
 // Releasing the result is not timed, and the heap is trimmed after it:
 // glibc's allocator otherwise hands out ever more scattered blocks when a
 // large tree is built and freed over and over, and each iteration would
@@ -21,13 +28,21 @@
 // reference.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "configuration/Properties.h"
+#include "configuration/SystemConfiguration.h"
+#include "hostlib/NodeConfiguration.h"
 
 namespace {
 
@@ -111,8 +126,101 @@ void BM_SplitLinesBaseline(benchmark::State& state) {
     report(state, text);
 }
 
+// The key lines of the example's processor node, without their prefix.
+std::vector<std::string> exampleNodeKeys() {
+    std::string const prefix = "system.chip0.core0.";
+    std::ifstream in(QX_SOURCE_DIR "/examples/target_device.cfg");
+    std::vector<std::string> keys;
+    for (std::string line; std::getline(in, line);) {
+        if (line.compare(0, prefix.size(), prefix) == 0) keys.push_back(line.substr(prefix.size()));
+    }
+    return keys;
+}
+
+// A directory holding target_device.cfg of `nodes` nodes (the layout of
+// e2e_bench's BM_StartupByConfigSize) and an empty home directory.
+class NodesConfiguration {
+public:
+    explicit NodesConfiguration(int nodes) {
+        char pattern[] = "/tmp/qx_properties_bench_XXXXXX";
+        if (mkdtemp(pattern) == nullptr) std::abort();
+        m_dir = pattern;
+        std::ofstream out(file());
+        int const chips = std::max(1, nodes / 16);
+        std::string chipNames, chipIDs;
+        for (int chip = 0; chip < chips; ++chip) {
+            chipNames += (chip ? ",chip" : "chip") + std::to_string(chip);
+            chipIDs += (chip ? "," : "") + std::to_string(chip);
+        }
+        out << "system.chips[] = " << chipNames << "\nsystem.chip-ids[] = " << chipIDs
+            << "\nsystem.interrupt-target = 0\nsystem.chip-id-size = 16\nsystem.node-id-size = 4\n"
+            << "chip-id = 0\nnode-id = 0\n";
+        std::vector<std::string> const keys = exampleNodeKeys();
+        for (int chip = 0; chip < chips; ++chip) {
+            std::string const chipPrefix = "system.chip" + std::to_string(chip) + ".";
+            out << chipPrefix << "nodes[] = core0";
+            for (int node = 1; node < 16; ++node) out << ",core" << node;
+            out << "\n" << chipPrefix << "node-ids[] = 0";
+            for (int node = 1; node < 16; ++node) out << "," << node;
+            out << "\n";
+            for (int node = 0; node < 16; ++node) {
+                for (std::string const& key : keys) out << chipPrefix << "core" << node << "." << key << "\n";
+            }
+        }
+    }
+    ~NodesConfiguration() {
+        std::remove(file().c_str());
+        rmdir(m_dir.c_str());
+    }
+    std::string const& directory() const { return m_dir; }
+    std::string file() const { return m_dir + "/target_device.cfg"; }
+
+private:
+    std::string m_dir;
+};
+
+// QXPATH at the configuration, HOME at a directory without one.
+void findConfigurationIn(NodesConfiguration const& configuration) {
+    setenv("QXPATH", configuration.directory().c_str(), 1);
+    setenv("HOME", "/nonexistent", 1);
+}
+
+void reportNodes(benchmark::State& state, NodesConfiguration const& configuration) {
+    std::ifstream in(configuration.file(), std::ios::ate);
+    state.SetBytesProcessed(static_cast<long>(state.iterations()) * static_cast<long>(in.tellg()));
+    state.counters["nodes"] = double(state.range(0));
+}
+
+void BM_LoaderReading(benchmark::State& state) {
+    NodesConfiguration const configuration(int(state.range(0)));
+    findConfigurationIn(configuration);
+    for (auto _ : state) {
+        auto files = std::make_unique<Configuration::ConfigurationFiles>();
+        std::string error;
+        if (!Configuration::loadConfigurationFiles(nullptr, *files, error))
+            state.SkipWithError(error.c_str());
+        releaseUntimed(state, files);
+    }
+    reportNodes(state, configuration);
+}
+
+void BM_HostLibraryReading(benchmark::State& state) {
+    NodesConfiguration const configuration(int(state.range(0)));
+    findConfigurationIn(configuration);
+    for (auto _ : state) {
+        Simulator::ProcessorConfig config;
+        std::string source;
+        std::string error;
+        if (!HostLib::NodeConfiguration::read(config, source, error)) state.SkipWithError(error.c_str());
+        benchmark::DoNotOptimize(config);
+    }
+    reportNodes(state, configuration);
+}
+
 }  // namespace
 
+BENCHMARK(BM_LoaderReading)->RangeMultiplier(4)->Range(1024, 4096)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HostLibraryReading)->RangeMultiplier(4)->Range(1024, 4096)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadText)->RangeMultiplier(10)->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SplitLinesBaseline)->RangeMultiplier(10)->Range(1000, 1000000)->Unit(benchmark::kMillisecond);
 

@@ -8,7 +8,10 @@
 //   extraction, node type, asm and abi subsets) against an option set
 //   made once per configuration through the public constructor. Chips are
 //   released outside the timed region. This is the work of the system
-//   model apart from reading its seven system keys.
+//   model apart from reading its seven system keys. Its counters
+//   model_B_per_node (the heap the chips, nodes and their property sets
+//   take, per node) and options_B_per_node (the heap of the option set
+//   holding the configuration, per node) show the memory of each.
 // - BM_BuildSystemInChild: System::getInstance() as a tool calls it. The
 //   system is a process singleton, so each iteration forks a child that
 //   inherits the option set, times the first getInstance() and sends the
@@ -17,9 +20,11 @@
 //   number of keys into one store; the ratio to it shows the overhead of
 //   the model per key.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -83,6 +88,12 @@ char const* const s_arch_keys[] = {
     "debug.enabled = off",
 };
 
+// Bytes allocated from the heap and not yet released.
+std::size_t heapInUse() {
+    struct mallinfo2 const info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
 struct Layout {
     int nodes;
     int nodes_per_chip;
@@ -130,9 +141,13 @@ public:
         static char program[] = "system_bench";
         static char* argv[] = {program, nullptr};
         int argc = 1;
+        std::size_t const before = heapInUse();
         m_options = std::make_unique<Configuration::CommandOptions>(argc, argv, m_path.c_str(), nullptr);
+        m_heap = heapInUse() - before;
         Configuration::the_command_options = m_options.get();
     }
+    // The heap the option set took when it was made.
+    std::size_t heap() const { return m_heap; }
     ~OptionSetFor() {
         Configuration::the_command_options = nullptr;
         std::remove(m_path.c_str());
@@ -143,6 +158,7 @@ private:
     std::string m_dir;
     std::string m_path;
     std::unique_ptr<Configuration::CommandOptions> m_options;
+    std::size_t m_heap = 0;
 };
 
 Layout layoutOf(benchmark::State const& state) {
@@ -158,17 +174,22 @@ void reportNodes(benchmark::State& state, Layout const& layout) {
 void BM_BuildChips(benchmark::State& state) {
     Layout const layout = layoutOf(state);
     OptionSetFor options(layout);
+    std::size_t model = 0;
     for (auto _ : state) {
+        std::size_t const before = heapInUse();
         std::vector<std::unique_ptr<SystemDefinition::Chip>> chips;
         for (int chip = 0; chip < layout.chips(); ++chip) {
             chips.push_back(std::make_unique<SystemDefinition::Chip>(chipName(chip), chip));
         }
         benchmark::DoNotOptimize(chips.data());
         state.PauseTiming();
+        model = std::max(model, heapInUse() - before);
         chips.clear();
         state.ResumeTiming();
     }
     reportNodes(state, layout);
+    state.counters["model_B_per_node"] = double(model) / layout.nodes;
+    state.counters["options_B_per_node"] = double(options.heap()) / layout.nodes;
 }
 
 // The seconds the first System::getInstance() takes in a forked child.

@@ -15,8 +15,10 @@
 #include <iosfwd>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "configuration/PairTable.h"
 #include "generic/Export.h"
 
 namespace Configuration {
@@ -170,39 +172,70 @@ public:
     bool getInt64Array(long long* values, unsigned int capacity, char const* name, unsigned int& count);
     bool getDoubleArray(double* values, unsigned int capacity, char const* name, unsigned int& count);
 
-private:
-    using Table = std::map<std::string, std::string>;
-    enum class LineRead { Complete, LineTooLong, TextTooLong };
+    // Where the reader's input comes from (a file, a stream or a text).
+    class Source;
 
-    bool readFile(char const* fileName);
-    // getLine within the bounds; `consumed` counts the bytes taken from
-    // the stream across the lines of one read.
-    LineRead getBoundedLine(std::istream& in, std::string& line, int& lineNumber, std::size_t& consumed);
-    bool handleLine(std::string& line, int lineNumber);
-    // Splits `name[d]` into the name and its delimiter, recorded as a list.
-    bool takeListDeclaration(std::string& name, int lineNumber);
-    struct GroupEntry {
-        std::string name;
-        std::string value;
-        bool isList;
-        std::string delimiter;
+private:
+    // Selects the names a read stores; a read without one stores all.
+    using Selection = std::function<bool(std::string_view name)>;
+
+    bool readFile(char const* fileName, Selection const* selection = nullptr);
+    // Reads the whole input of source, block by block, within the bounds.
+    bool readSource(Source& source, Selection const* selection);
+    // A line of `name = value` as read, before it is stored.
+    struct ParsedLine {
+        std::string_view name;
+        std::string_view value;
+        std::string_view delimiter;
+        bool is_list;
+        int line_number;
+        std::uint64_t hash;
     };
+    enum class LineKind { Skip, Pair, Error };
+    // Parses one logical line [begin, end); a syntax error leaves its
+    // detail in `detail`. Stores nothing.
+    static LineKind parseLine(char const* begin, char const* end, ParsedLine& line, std::string& detail);
+    // Stores a parsed line: its delimiter, then its pair unless the name
+    // is there already, with the warnings of the format. A selective read
+    // copies the texts, a full one leaves them in the block.
+    void storeLine(ParsedLine const& line, bool copyText);
+    struct GroupEntry {
+        std::string_view name;
+        std::string_view value;
+        bool is_list;
+        std::string_view delimiter;
+    };
+    // Records the delimiter of a list name. The pair table holds all text
+    // of the store, that of the delimiters too: unless it holds them
+    // already, name and delimiter are copied into it.
+    void recordDelimiter(std::string_view name, std::string_view delimiter, bool textHeld);
+    PairTable::Pair const* delimiterOf(std::string_view name) const;
+    // Removes every pair, keeping the delimiters.
+    void removePairs();
 
     bool storeValue(std::string value, char const* name, char const* delimiter, bool expand);
-    // The stored value for a read: null when the store is not ready
+    // Stores a pair taken over from another store (source), without copying
+    // its text unless the value holds an environment reference. `isNew`
+    // tells that the store has no pair of the name.
+    void storeShared(std::string_view name, std::string_view value, bool isList, std::string_view delimiter,
+                     Properties const& source, bool isNew = false);
+    // The stored pair for a read: null when the store is not ready
     // (silently) or the name is absent (with the not-found message).
-    std::string* findForRead(std::string const& name);
+    PairTable::Pair* findForRead(std::string_view name);
     bool selectGroup(char const* prefix, std::vector<GroupEntry>& group);
     // Calls `visit` with every non-empty element of a list; stops and
     // fails at the first element it rejects.
     bool forEachElement(char const* name, bool trimStoredValue,
                         std::function<bool(std::string&)> const& visit);
 
+    friend class PropertiesSharing;
+    friend class PropertiesSelection;
+
     bool m_expand_env_variables;
     bool m_ready;
     std::string m_file_name;
-    Table m_pairs;
-    Table m_delimiters;
+    PairTable m_pairs;
+    PairTable m_delimiters;  // list name -> delimiter, as views into text of m_pairs
     std::string m_last_error;
 };
 

@@ -4,6 +4,7 @@
 #include "configuration/Properties.h"
 
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,12 +20,26 @@ char const EMPTY_PREFIX[] = "A valid common prefix must be given.";
 char const* const TRUE_WORDS[] = {"1", "true", "t", "on"};
 
 // Names given as C strings; a null name is treated as the empty name.
-std::string nameOf(char const* name) {
-    return name ? std::string(name) : std::string();
+std::string_view nameOf(char const* name) {
+    return name ? std::string_view(name) : std::string_view();
 }
 
-std::string propertyMessage(std::string const& name, char const* what) {
-    return "Property '" + name + "' " + what;
+std::string propertyMessage(std::string_view name, char const* what) {
+    return "Property '" + std::string(name) + "' " + what;
+}
+
+bool isWhitespace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// The stored value without leading and trailing whitespace_chars; the
+// store keeps it so (the numeric reads trim what they read).
+std::string_view trimStored(PairTable::Pair& pair) {
+    std::string_view value = pair.valueView();
+    while (!value.empty() && isWhitespace(value.front())) value.remove_prefix(1);
+    while (!value.empty() && isWhitespace(value.back())) value.remove_suffix(1);
+    PairTable::setValue(pair, value);
+    return value;
 }
 
 // Hexadecimal when the first or second character is an x.
@@ -58,12 +73,52 @@ bool readThroughWide(Properties& store, Narrow& value, char const* name) {
 
 bool Properties::storeValue(std::string value, char const* name, char const* delimiter, bool expand) {
     bool const wasReady = m_ready;
-    std::string key = nameOf(name);
+    std::string_view const key = nameOf(name);
     if (expand) replaceEnvVariables(value);
-    if (delimiter) m_delimiters[key] = delimiter;
-    m_pairs[std::move(key)] = std::move(value);
+    if (delimiter) recordDelimiter(key, delimiter, false);
+    std::string_view const kept = m_pairs.keep(value);
+    if (PairTable::Pair* pair = m_pairs.find(key))
+        PairTable::setValue(*pair, kept);
+    else
+        m_pairs.insert(m_pairs.keep(key), kept);
     m_ready = true;
     return wasReady;
+}
+
+void Properties::recordDelimiter(std::string_view name, std::string_view delimiter, bool textHeld) {
+    if (PairTable::Pair* recorded = m_delimiters.find(name)) {
+        PairTable::setValue(*recorded, textHeld ? delimiter : m_pairs.keep(delimiter));
+    } else if (textHeld) {
+        m_delimiters.insert(name, delimiter);
+    } else {
+        m_delimiters.insert(m_pairs.keep(name), m_pairs.keep(delimiter));
+    }
+}
+
+PairTable::Pair const* Properties::delimiterOf(std::string_view name) const {
+    return m_delimiters.empty() ? nullptr : m_delimiters.find(name);
+}
+
+void Properties::storeShared(std::string_view name, std::string_view value, bool isList,
+                             std::string_view delimiter, Properties const& source, bool isNew) {
+    // As set() with the name as a C string: it ends at a NUL.
+    name = name.substr(0, name.find('\0'));
+    if (m_expand_env_variables && value.find(START_ENV_VAR) != std::string_view::npos) {
+        std::string const key(name);
+        std::string const list(delimiter);
+        storeValue(std::string(value), key.c_str(), isList ? list.c_str() : nullptr, true);
+        return;
+    }
+    m_pairs.shareTextOf(source.m_pairs);
+    // As set() with the delimiter as a C string: it ends at a NUL.
+    if (isList) recordDelimiter(name, delimiter.substr(0, delimiter.find('\0')), true);
+    if (isNew)
+        m_pairs.insertNew(name, value);
+    else if (PairTable::Pair* pair = m_pairs.find(name))
+        PairTable::setValue(*pair, value);
+    else
+        m_pairs.insert(name, value);
+    m_ready = true;
 }
 
 bool Properties::set(char const* value, char const* name, char const* delimiter) {
@@ -111,42 +166,43 @@ bool Properties::set(unsigned char const& value, char const* name) {
 
 // --- Reading strings and characters -------------------------------------------
 
-std::string* Properties::findForRead(std::string const& name) {
+PairTable::Pair* Properties::findForRead(std::string_view name) {
     if (!m_ready) return nullptr;
-    auto const found = m_pairs.find(name);
-    if (found == m_pairs.end()) {
-        m_last_error = propertyMessage(name, "has not been found");
-        return nullptr;
-    }
-    return &found->second;
+    PairTable::Pair* found = m_pairs.find(name);
+    if (!found) m_last_error = propertyMessage(name, "has not been found");
+    return found;
 }
 
 bool Properties::get(std::string& value, std::string const& name, bool trim) {
-    std::string const* stored = findForRead(name);
+    PairTable::Pair const* stored = findForRead(name);
     if (!stored) return false;
-    value = *stored;
+    value.assign(stored->value, stored->value_size);
     if (trim) trim_whitespace(value);
     return true;
 }
 
 bool Properties::get(std::string& value, char const* name, bool trim) {
-    return get(value, nameOf(name), trim);
+    PairTable::Pair const* stored = findForRead(nameOf(name));
+    if (!stored) return false;
+    value.assign(stored->value, stored->value_size);
+    if (trim) trim_whitespace(value);
+    return true;
 }
 
 bool Properties::get(char* buffer, int size, char const* name, bool trim) {
-    std::string const key = nameOf(name);
-    std::string const* stored = findForRead(key);
+    std::string_view const key = nameOf(name);
+    PairTable::Pair const* stored = findForRead(key);
     if (!stored) return false;
     std::size_t const capacity = buffer && size > 0 ? static_cast<std::size_t>(size) : 0;
-    if (stored->size() < capacity) {
-        std::string text = *stored;
+    if (stored->value_size < capacity) {
+        std::string text(stored->valueView());
         if (trim) trim_whitespace(text);
         std::memcpy(buffer, text.data(), text.size());
         return true;
     }
     // Truncated: as much of the untrimmed value as leaves room for a NUL
     // the caller may have put at the end.
-    if (capacity > 1) std::memcpy(buffer, stored->data(), capacity - 1);
+    if (capacity > 1) std::memcpy(buffer, stored->value, capacity - 1);
     m_last_error = propertyMessage(key, "has been truncated");
     return false;
 }
@@ -180,19 +236,21 @@ bool Properties::get(bool& value, char const* name) {
 // --- Reading numbers ----------------------------------------------------------
 
 bool Properties::get(long long& value, char const* name) {
-    std::string const key = nameOf(name);
-    std::string* stored = findForRead(key);
+    std::string_view const key = nameOf(name);
+    PairTable::Pair* stored = findForRead(key);
     if (!stored) return false;
-    if (makeInt64(*stored, value)) return true;
+    std::string text(trimStored(*stored));
+    if (makeInt64(text, value)) return true;
     m_last_error = propertyMessage(key, "is not an integer");
     return false;
 }
 
 bool Properties::get(unsigned long long& value, char const* name) {
-    std::string const key = nameOf(name);
-    std::string* stored = findForRead(key);
+    std::string_view const key = nameOf(name);
+    PairTable::Pair* stored = findForRead(key);
     if (!stored) return false;
-    if (makeUint64(*stored, value)) return true;
+    std::string text(trimStored(*stored));
+    if (makeUint64(text, value)) return true;
     m_last_error = propertyMessage(key, "is not an integer");
     return false;
 }
@@ -213,10 +271,11 @@ bool Properties::get(unsigned short& value, char const* name) {
 }
 
 bool Properties::get(double& value, char const* name) {
-    std::string const key = nameOf(name);
-    std::string* stored = findForRead(key);
+    std::string_view const key = nameOf(name);
+    PairTable::Pair* stored = findForRead(key);
     if (!stored) return false;
-    if (makeDouble(trim_whitespace(*stored), value)) return true;
+    std::string text(trimStored(*stored));
+    if (makeDouble(text, value)) return true;
     value = 0;
     m_last_error = propertyMessage(key, "is not a real");
     return false;
@@ -239,42 +298,40 @@ bool Properties::selectGroup(char const* prefix, std::vector<GroupEntry>& group)
         return false;
     }
     std::string const head = std::string(prefix) + '.';
-    // Names beginning with the prefix are adjacent in name order.
-    for (auto pair = m_pairs.lower_bound(head); pair != m_pairs.end(); ++pair) {
-        if (pair->first.compare(0, head.size(), head) != 0) break;
-        if (pair->first.size() == head.size()) continue;
-        auto const delimiter = m_delimiters.find(pair->first);
-        bool const isList = delimiter != m_delimiters.end();
-        group.push_back(
-            {pair->first.substr(head.size()), pair->second, isList, isList ? delimiter->second : ""});
+    for (std::uint32_t index : m_pairs.withPrefix(head)) {
+        PairTable::Pair const& pair = m_pairs.at(index);
+        if (pair.name_size == head.size()) continue;
+        PairTable::Pair const* delimiter = delimiterOf(pair.nameView());
+        group.push_back({pair.nameView().substr(head.size()), pair.valueView(), delimiter != nullptr,
+                         delimiter ? delimiter->valueView() : std::string_view()});
     }
     return true;
 }
 
 bool Properties::get(Properties& target, char const* prefix) {
-    // Selecting first keeps the copy right when the target is this store.
+    // Selecting first keeps the copy right when the target is this store;
+    // the views stay valid, as text is never changed once stored.
     std::vector<GroupEntry> group;
     if (!selectGroup(prefix, group)) return false;
-    for (GroupEntry const& entry : group) {
-        target.set(entry.value, entry.name.c_str(), entry.isList ? entry.delimiter.c_str() : nullptr);
-    }
+    for (GroupEntry const& entry : group)
+        target.storeShared(entry.name, entry.value, entry.is_list, entry.delimiter, *this);
     return true;
 }
 
 bool Properties::get(std::map<std::string, std::string>& target, char const* prefix) {
     std::vector<GroupEntry> group;
     if (!selectGroup(prefix, group)) return false;
-    for (GroupEntry& entry : group) target[entry.name] = std::move(entry.value);
+    for (GroupEntry const& entry : group) target[std::string(entry.name)] = std::string(entry.value);
     return true;
 }
 
 // --- Queries and text output ----------------------------------------------------
 
 bool Properties::contains(std::string const& name) const {
-    return m_ready && m_pairs.count(name) != 0;
+    return m_ready && m_pairs.find(name) != nullptr;
 }
 bool Properties::contains(char const* name) const {
-    return contains(nameOf(name));
+    return m_ready && m_pairs.find(nameOf(name)) != nullptr;
 }
 
 int Properties::getNumberOfPairs() const {
@@ -285,7 +342,7 @@ bool Properties::getNames(std::vector<std::string>& names) const {
     if (!m_ready) return false;
     names.clear();
     names.reserve(m_pairs.size());
-    for (auto const& pair : m_pairs) names.push_back(pair.first);
+    for (std::uint32_t index : m_pairs.order()) names.emplace_back(m_pairs.at(index).nameView());
     return true;
 }
 
@@ -297,29 +354,30 @@ int Properties::getNames(std::string*& names) const {
     }
     auto array = std::make_unique<std::string[]>(m_pairs.size());
     std::size_t index = 0;
-    for (auto const& pair : m_pairs) array[index++] = pair.first;
+    for (std::uint32_t position : m_pairs.order()) array[index++] = m_pairs.at(position).nameView();
     names = array.release();  // the caller owns the array
     return static_cast<int>(index);
 }
 
 bool Properties::getNamesWithPrefix(std::string const& prefix, std::vector<std::string>& names) const {
     if (!m_ready) return false;
-    for (auto it = m_pairs.lower_bound(prefix); it != m_pairs.end(); ++it) {
-        if (it->first.compare(0, prefix.size(), prefix) != 0) break;
-        names.push_back(it->first);
-    }
+    for (std::uint32_t index : m_pairs.withPrefix(prefix)) names.emplace_back(m_pairs.at(index).nameView());
     return true;
 }
 
 bool Properties::getString(std::string& text) const {
     text.clear();
     if (!m_ready) return false;
-    for (auto const& pair : m_pairs) {
-        text += pair.first;
-        auto const delimiter = m_delimiters.find(pair.first);
-        if (delimiter != m_delimiters.end()) text += "[" + delimiter->second + "]";
+    for (std::uint32_t index : m_pairs.order()) {
+        PairTable::Pair const& pair = m_pairs.at(index);
+        text += pair.nameView();
+        if (PairTable::Pair const* delimiter = delimiterOf(pair.nameView())) {
+            text += '[';
+            text += delimiter->valueView();
+            text += ']';
+        }
         text += DIVIDER;
-        text += pair.second;
+        text += pair.valueView();
         text += '\n';
     }
     return true;
@@ -327,11 +385,12 @@ bool Properties::getString(std::string& text) const {
 
 void Properties::display(std::ostream& os) const {
     os << "File '" << m_file_name << (m_ready ? "' is ready\n" : "' is not ready\n");
-    for (auto const& pair : m_pairs) {
-        os << pair.first;
-        auto const delimiter = m_delimiters.find(pair.first);
-        if (delimiter != m_delimiters.end()) os << '[' << delimiter->second << ']';
-        os << ": '" << pair.second << "'\n";
+    for (std::uint32_t index : m_pairs.order()) {
+        PairTable::Pair const& pair = m_pairs.at(index);
+        os << pair.nameView();
+        if (PairTable::Pair const* delimiter = delimiterOf(pair.nameView()))
+            os << '[' << delimiter->valueView() << ']';
+        os << ": '" << pair.valueView() << "'\n";
     }
     if (!m_last_error.empty()) os << "Error message: '" << m_last_error << "'\n";
 }

@@ -9,8 +9,8 @@ namespace {
 char const ARRAY_TOO_SMALL[] = "Array not big enough for all values.";
 char const NO_DELIMITER_OR_VALUE[] = "The delimiter or value is null.";
 
-std::string nameOf(char const* name) {
-    return name ? std::string(name) : std::string();
+std::string_view nameOf(char const* name) {
+    return name ? std::string_view(name) : std::string_view();
 }
 
 // How each kind of element is converted and what a failed conversion says.
@@ -78,28 +78,34 @@ auto storeInto(T* values, unsigned int capacity, unsigned int& count) {
 }  // namespace
 
 bool Properties::getDelimiter(std::string& delimiter, char const* name) const {
-    auto const found = m_delimiters.find(nameOf(name));
-    if (found == m_delimiters.end()) return false;
-    delimiter = found->second;
+    PairTable::Pair const* found = delimiterOf(nameOf(name));
+    if (!found) return false;
+    delimiter.assign(found->value, found->value_size);
     return !delimiter.empty();
 }
 
 bool Properties::forEachElement(char const* name, bool trimStoredValue,
                                 std::function<bool(std::string&)> const& visit) {
-    std::string const key = nameOf(name);
-    auto const pair = m_pairs.find(key);
-    if (pair == m_pairs.end()) {
-        m_last_error = "Property '" + key + "' has not been found";
+    std::string_view const key = nameOf(name);
+    PairTable::Pair* const pair = m_pairs.find(key);
+    if (!pair) {
+        m_last_error = "Property '" + std::string(key) + "' has not been found";
         return false;
     }
-    auto const delimiter = m_delimiters.find(key);
-    if (delimiter == m_delimiters.end()) {
-        m_last_error = "The property: " + key + " is not an array name.";
+    PairTable::Pair const* found = delimiterOf(key);
+    if (!found) {
+        m_last_error = "The property: " + std::string(key) + " is not an array name.";
         return false;
     }
-    std::string& value = pair->second;
-    if (trimStoredValue) trim_whitespace(value);
-    if (delimiter->second.empty() || value.empty()) {
+    std::string value(pair->valueView());
+    if (trimStoredValue) {
+        trim_whitespace(value);
+        // The trimmed text lies within the stored one: the store keeps it.
+        std::size_t const lead = pair->valueView().find_first_not_of(whitespace_chars);
+        PairTable::setValue(*pair, pair->valueView().substr(value.empty() ? 0 : lead, value.size()));
+    }
+    std::string const delimiter(found->valueView());
+    if (delimiter.empty() || value.empty()) {
         m_last_error = NO_DELIMITER_OR_VALUE;
         return false;
     }
@@ -108,7 +114,7 @@ bool Properties::forEachElement(char const* name, bool trimStoredValue,
     int end = 0;
     bool last = false;
     while (!last) {
-        last = getNextToken(element, value, delimiter->second, position, end);
+        last = getNextToken(element, value, delimiter, position, end);
         if (!element.empty() && !visit(element)) return false;
     }
     return true;

@@ -5,6 +5,7 @@
 
 #include "configuration/CommandOptions.h"
 #include "configuration/Properties.h"
+#include "configuration/PropertiesSharing.h"
 
 namespace Configuration {
 
@@ -46,6 +47,14 @@ bool CommandOptions::extractProperties(std::vector<std::string>& names, Properti
 
 bool CommandOptions::extractSection(std::string const& section, Properties& target) {
     std::string const prefix = section + ".";
+    // The usual section (every value present, none with an environment
+    // reference) shares the configuration's text; the rest goes the
+    // general way below, which gives the same result or failure.
+    switch (PropertiesSharing::copySection(storesByPrecedence(), prefix, target)) {
+        case PropertiesSharing::SectionCopy::Copied: m_last_error.clear(); return true;
+        case PropertiesSharing::SectionCopy::Empty: return false;
+        case PropertiesSharing::SectionCopy::Unsure: break;
+    }
     std::vector<std::string> names = collectSectionNames(prefix);
     if (names.empty()) return false;
     // Going through extractProperties gives every key the value of highest

@@ -7,6 +7,7 @@
 
 #include "configuration/CommandOptions.h"
 #include "configuration/Properties.h"
+#include "configuration/PropertiesSelection.h"
 #include "configuration/SystemConfiguration.h"
 #include "generic/LocateFile.h"
 
@@ -92,6 +93,62 @@ bool loadConfigurationFiles(char const* namedFile, ConfigurationFiles& files, st
             files.user_file.clear();
     }
     return true;
+}
+
+namespace {
+
+bool endsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+// Adds the selected keys of the system file, and of the user file while
+// it reads, to the stores; false when the system file fails.
+bool addSelected(ConfigurationFiles& files, PropertiesSelection::Selection const& select,
+                 std::string& error) {
+    if (!PropertiesSelection::addFromFile(*files.system, files.system_file.c_str(), select)) {
+        files.system->getLastErrorMessage(error);
+        return false;
+    }
+    if (files.user && !PropertiesSelection::addFromFile(*files.user, files.user_file.c_str(), select)) {
+        // A user file that cannot be read is ignored; the system file suffices.
+        files.user.reset();
+        files.user_file.clear();
+    }
+    return true;
+}
+
+}  // namespace
+
+bool isSystemPrefixKey(std::string_view key) {
+    if (key == "chip-id" || key == "node-id") return true;
+    if (key == "system.chip-ids" || key == "system.chips") return true;
+    return key.compare(0, 7, "system.") == 0 && (endsWith(key, ".node-ids") || endsWith(key, ".nodes"));
+}
+
+bool loadCurrentNodeConfiguration(ConfigurationFiles& files, std::string& error) {
+    files = ConfigurationFiles();
+    files.system_file = locateConfigFile(k_system_path_variable);
+    files.user_file = locateConfigFile(CommandOptions::s_home_dir_name);
+    if (files.system_file.empty()) {
+        files.user_file.clear();
+        error = "No system config filename found.";
+        return false;
+    }
+    files.system = std::make_unique<Properties>();
+    if (!files.user_file.empty()) files.user = std::make_unique<Properties>();
+    if (!addSelected(files, isSystemPrefixKey, error)) {
+        files.user_file.clear();
+        return false;
+    }
+    Properties merged = files.merged();
+    std::string prefix;
+    std::string prefixError;
+    KeyLookup const lookup = [&merged](std::string& value, char const* key) {
+        return merged.get(value, key, true) && !value.empty();
+    };
+    if (!systemPrefix(lookup, prefix, prefixError)) return true;
+    return addSelected(
+        files, [&prefix](std::string_view key) { return key.compare(0, prefix.size(), prefix) == 0; }, error);
 }
 
 int listIndex(std::string const& list, std::string const& item) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "configuration/Properties.h"
 
@@ -42,6 +43,14 @@ struct ConfigurationFiles {
 // found.") or it cannot be read (error: the reader's own message).
 bool loadConfigurationFiles(char const* namedFile, ConfigurationFiles& files, std::string& error);
 
+// As loadConfigurationFiles(nullptr, ...), but the stores keep only the
+// keys the system prefix is made of (isSystemPrefixKey) and the keys of the
+// current node's section (the system prefix's), each file read in two
+// selective passes that hold no more than a block of its text. When the
+// prefix cannot be made, the stores hold just its keys. Same results and
+// failures as loadConfigurationFiles.
+bool loadCurrentNodeConfiguration(ConfigurationFiles& files, std::string& error);
+
 // A lookup of a key's value, in whatever stores and precedence the caller
 // has; true only with a non-empty value.
 using KeyLookup = std::function<bool(std::string& value, char const* key)>;
@@ -61,6 +70,10 @@ bool systemPrefixPart(KeyLookup const& lookup, std::string const& prefix, std::s
 // "system.<chip>.<node>." of the current chip and node. On failure prefix
 // holds the part made so far and error the reason.
 bool systemPrefix(KeyLookup const& lookup, std::string& prefix, std::string& error);
+// True for a key systemPrefix may look up: "chip-id", "node-id",
+// "system.chip-ids", "system.chips" and the node lists
+// "system.<chip>.node-ids" and "system.<chip>.nodes".
+bool isSystemPrefixKey(std::string_view key);
 
 }  // namespace Configuration
 

@@ -32,7 +32,9 @@ bool NodeConfiguration::readFrom(Properties& properties, Simulator::ProcessorCon
 
 bool NodeConfiguration::read(Simulator::ProcessorConfig& config, std::string& source, std::string& error) {
     Configuration::ConfigurationFiles files;
-    if (!Configuration::loadConfigurationFiles(nullptr, files, error)) {
+    // Only the current node's keys are kept: the host library needs no
+    // more of a configuration that may describe thousands of nodes.
+    if (!Configuration::loadCurrentNodeConfiguration(files, error)) {
         if (files.system_file.empty()) {
             error.clear();
             source = "built-in defaults";
@@ -42,8 +44,10 @@ bool NodeConfiguration::read(Simulator::ProcessorConfig& config, std::string& so
         return false;
     }
     source = files.system_file;
-    Properties properties = files.merged();
-    if (!readFrom(properties, config, error)) {
+    // Without a user file the system file's store is the merged one: no copy.
+    Properties merged;
+    if (files.user) merged = files.merged();
+    if (!readFrom(files.user ? merged : *files.system, config, error)) {
         error = files.system_file + ": " + error;
         return false;
     }

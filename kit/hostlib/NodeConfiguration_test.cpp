@@ -91,6 +91,41 @@ TEST(NodeConfiguration, FindsTheFileAlongQxpathAndLetsHomeOverride) {
     ::unsetenv("QXPATH");
 }
 
+// Only the default node's keys are kept from a configuration of many
+// nodes, with the user's file over it: chip 5 is "a.b" (a name with a
+// dot), and the user's lists make node 1 the node core39, whose keys are
+// not adjacent in the file.
+TEST(NodeConfiguration, ReadsOnlyTheDefaultNodeOfALargeConfiguration) {
+    TestSupport::TemporaryDirectory system;
+    TestSupport::TemporaryDirectory home;
+    ::setenv("QXPATH", system.path().c_str(), 1);
+    ::setenv("HOME", home.path().c_str(), 1);
+    std::string text = "system.chips[] = chip0,a.b\nsystem.chip-ids[] = 0,5\nchip-id = 5\nnode-id = 40\n";
+    for (std::string chip : {"chip0", "a.b"}) {
+        std::string names, ids;
+        for (int node = 0; node < 64; ++node) {
+            names += (node ? ",core" : "core") + std::to_string(node);
+            ids += (node ? "," : "") + std::to_string(node);
+            std::string const section = "system." + chip + ".core" + std::to_string(node) + ".";
+            text += section + "node-type = vorn\n" + section +
+                    "total-number-pes = " + std::to_string(node + 1) + "\n";
+        }
+        text += "system." + chip + ".nodes[] = " + names + "\nsystem." + chip + ".node-ids[] = " + ids + "\n";
+    }
+    text += "system.a.b.core39.mono-memory-size = 8192\n";
+    system.write("target_device.cfg", text);
+    home.write("target_device.cfg",
+               "system.a.b.node-ids[] = 1,0\nsystem.a.b.nodes[] = core39,core0\nnode-id = 1\n");
+
+    Simulator::ProcessorConfig config;
+    std::string source;
+    std::string error;
+    ASSERT_TRUE(NodeConfiguration::read(config, source, error)) << error;
+    EXPECT_EQ(config.totalNumberPes, 40u);
+    EXPECT_EQ(config.monoMemorySize, 8192u);
+    ::unsetenv("QXPATH");
+}
+
 // A file that cannot be configuration text ends the read with a reason
 // instead of filling the memory; a FIFO planted under the name is not
 // taken for the file (opening it would wait for a writer).

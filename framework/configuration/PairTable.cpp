@@ -1,0 +1,305 @@
+#include "configuration/PairTable.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace Configuration {
+
+namespace {
+
+// Up to this many pairs a table is searched from end to end: a node's
+// section is small, and an index would cost more memory than it saves.
+std::size_t const k_linear_limit = 64;
+// Up to this many pairs a prefix query scans the table and sorts what it
+// finds. Larger tables answer their first queries so as well, which is
+// cheaper than sorting all names for a single query (the host library
+// asks one); further queries sort the names once.
+std::size_t const k_scan_limit = 64;
+int const k_scans_before_sorting = 2;
+std::size_t const k_largest_block = std::size_t(64) << 10;
+
+}  // namespace
+
+PairTable::PairTable(PairTable const& other) {
+    *this = other;
+}
+
+PairTable& PairTable::operator=(PairTable const& other) {
+    if (this == &other) return *this;
+    if (!other.m_data) {
+        m_data.reset();
+        return *this;
+    }
+    m_data = std::make_unique<Data>(*other.m_data);
+    // The other table's free room stays its own: both appending to one
+    // block would overwrite each other's text.
+    m_data->room = nullptr;
+    m_data->room_size = 0;
+    m_data->unordered_prefix_scans = 0;
+    m_data->sections.reset();
+    return *this;
+}
+
+PairTable::~PairTable() = default;
+
+PairTable::Data& PairTable::data() {
+    if (!m_data) m_data = std::make_unique<Data>();
+    return *m_data;
+}
+
+void PairTable::clear() {
+    if (!m_data) return;
+    m_data->pairs.clear();
+    m_data->slots.clear();
+    m_data->order.clear();
+    m_data->sections.reset();
+}
+
+void PairTable::reserve(std::size_t count) {
+    Data& d = data();
+    d.pairs.reserve(count);
+    // At most three quarters of the slots in use.
+    if (count > k_linear_limit && 3 * d.slots.size() < 4 * count) rebuildIndex(count + count / 3 + 1);
+}
+
+std::uint64_t PairTable::hashOf(std::string_view text) {
+    std::uint64_t const k_multiplier = 0x9E3779B97F4A7C15ULL;
+    std::uint64_t hash = text.size() * k_multiplier;
+    char const* p = text.data();
+    std::size_t left = text.size();
+    for (; left >= 8; p += 8, left -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        hash = (hash ^ word) * k_multiplier;
+        hash ^= hash >> 32;
+    }
+    if (left > 0) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, left);
+        hash = (hash ^ word) * k_multiplier;
+    }
+    // Every bit of the input reaches the bits the index uses.
+    hash ^= hash >> 33;
+    hash *= 0xFF51AFD7ED558CCDULL;
+    hash ^= hash >> 33;
+    hash *= 0xC4CEB9FE1A85EC53ULL;
+    return hash ^ (hash >> 33);
+}
+
+PairTable::Slot* PairTable::slotOf(std::string_view name, std::uint64_t hash) const {
+    Data& d = *m_data;
+    std::size_t const size = d.slots.size();
+    std::uint32_t const tag = std::uint32_t(hash >> 32);
+    // The low half of the hash scaled to the number of slots.
+    std::size_t at = static_cast<std::size_t>((std::uint64_t(std::uint32_t(hash)) * size) >> 32);
+    for (;;) {
+        Slot& slot = d.slots[at];
+        if (slot.position == 0 || (slot.tag == tag && d.pairs[slot.position - 1].nameView() == name))
+            return &slot;
+        if (++at == size) at = 0;
+    }
+}
+
+void PairTable::rebuildIndex(std::size_t slotCount) {
+    Data& d = *m_data;
+    d.slots.assign(slotCount, Slot{0, 0});
+    for (std::size_t i = 0; i < d.pairs.size(); ++i) {
+        std::uint64_t const hash = hashOf(d.pairs[i].nameView());
+        *slotOf(d.pairs[i].nameView(), hash) = Slot{std::uint32_t(i + 1), std::uint32_t(hash >> 32)};
+    }
+}
+
+PairTable::Pair* PairTable::find(std::string_view name) {
+    return const_cast<Pair*>(static_cast<PairTable const*>(this)->find(name));
+}
+
+PairTable::Pair const* PairTable::find(std::string_view name) const {
+    if (!m_data) return nullptr;
+    if (m_data->slots.empty()) {
+        for (Pair const& pair : m_data->pairs) {
+            if (pair.nameView() == name) return &pair;
+        }
+        return nullptr;
+    }
+    Slot const* slot = slotOf(name, hashOf(name));
+    return slot->position == 0 ? nullptr : &m_data->pairs[slot->position - 1];
+}
+
+std::pair<PairTable::Pair*, bool> PairTable::insert(std::string_view name, std::string_view value) {
+    return insert(name, value, m_data && !m_data->slots.empty() ? hashOf(name) : 0);
+}
+
+void PairTable::prefetch(std::uint64_t hash) const {
+    if (!m_data || m_data->slots.empty()) return;
+    std::size_t const size = m_data->slots.size();
+    __builtin_prefetch(&m_data->slots[(std::uint64_t(std::uint32_t(hash)) * size) >> 32]);
+}
+
+std::pair<PairTable::Pair*, bool> PairTable::insert(std::string_view name, std::string_view value,
+                                                    std::uint64_t hash) {
+    Data& d = data();
+    if (d.slots.empty()) {
+        if (Pair* found = find(name)) return {found, false};
+        if (d.pairs.size() + 1 > k_linear_limit) rebuildIndex(2 * k_linear_limit);
+    } else if (4 * (d.pairs.size() + 1) > 3 * d.slots.size()) {
+        rebuildIndex(2 * d.slots.size());
+    }
+    Slot* slot = nullptr;
+    if (!d.slots.empty()) {
+        if (hash == 0) hash = hashOf(name);
+        slot = slotOf(name, hash);
+        if (slot->position != 0) return {&d.pairs[slot->position - 1], false};
+    }
+    appendPair(name, value, slot, hash);
+    return {&d.pairs.back(), true};
+}
+
+void PairTable::insertNew(std::string_view name, std::string_view value) {
+    Data& d = data();
+    if (d.slots.empty() && d.pairs.size() + 1 <= k_linear_limit) {
+        appendPair(name, value, nullptr, 0);
+        return;
+    }
+    insert(name, value);
+}
+
+void PairTable::appendPair(std::string_view name, std::string_view value, Slot* slot, std::uint64_t hash) {
+    Data& d = *m_data;
+    d.pairs.push_back({name.data(), value.data(), std::uint32_t(name.size()), std::uint32_t(value.size())});
+    if (slot) *slot = Slot{std::uint32_t(d.pairs.size()), std::uint32_t(hash >> 32)};
+    d.order.clear();
+    if (d.sections) addToSections(*d.sections, d.pairs, std::uint32_t(d.pairs.size() - 1));
+}
+
+std::uint32_t PairTable::sectionOf(Sections& sections, std::string_view name) {
+    auto const found = sections.by_name.find(name);
+    if (found != sections.by_name.end()) return found->second;
+    std::uint32_t const index = std::uint32_t(sections.sections.size());
+    sections.sections.emplace_back();
+    sections.by_name.emplace(name, index);
+    std::size_t const dot = name.rfind('.');
+    if (dot != std::string_view::npos) {
+        std::uint32_t const parent = sectionOf(sections, name.substr(0, dot));
+        sections.sections[index].next_sibling = sections.sections[parent].first_child;
+        sections.sections[parent].first_child = index + 1;
+    }
+    return index;
+}
+
+void PairTable::addToSections(Sections& sections, std::vector<Pair> const& pairs, std::uint32_t position) {
+    sections.next_in_section.resize(pairs.size(), 0);
+    std::string_view const name = pairs[position].nameView();
+    std::size_t const dot = name.rfind('.');
+    if (dot == std::string_view::npos) return;
+    Section& section = sections.sections[sectionOf(sections, name.substr(0, dot))];
+    sections.next_in_section[position] = section.first_pair;
+    section.first_pair = position + 1;
+}
+
+std::vector<std::uint32_t> PairTable::inSection(std::string_view prefix) const {
+    Data& d = *m_data;
+    if (!d.sections) {
+        d.sections = std::make_shared<Sections>();
+        for (std::uint32_t i = 0; i < d.pairs.size(); ++i) addToSections(*d.sections, d.pairs, i);
+    }
+    Sections const& sections = *d.sections;
+    std::vector<std::uint32_t> found;
+    auto const top = sections.by_name.find(prefix.substr(0, prefix.size() - 1));
+    if (top == sections.by_name.end()) return found;
+    std::vector<std::uint32_t> pending{top->second};
+    while (!pending.empty()) {
+        Section const& section = sections.sections[pending.back()];
+        pending.pop_back();
+        for (std::uint32_t pair = section.first_pair; pair != 0; pair = sections.next_in_section[pair - 1])
+            found.push_back(pair - 1);
+        for (std::uint32_t child = section.first_child; child != 0;
+             child = sections.sections[child - 1].next_sibling)
+            pending.push_back(child - 1);
+    }
+    // All begin with the prefix: the rest of each name decides the order.
+    std::size_t const skip = prefix.size();
+    std::sort(found.begin(), found.end(), [&d, skip](std::uint32_t a, std::uint32_t b) {
+        return d.pairs[a].nameView().substr(skip) < d.pairs[b].nameView().substr(skip);
+    });
+    return found;
+}
+
+void PairTable::setValue(Pair& pair, std::string_view value) {
+    pair.value = value.data();
+    pair.value_size = std::uint32_t(value.size());
+}
+
+std::string_view PairTable::keep(std::string_view text) {
+    if (text.empty()) return std::string_view();
+    Data& d = data();
+    if (text.size() > d.room_size) {
+        std::size_t const size = std::max(text.size(), d.next_block_size);
+        d.next_block_size = std::min(2 * d.next_block_size, k_largest_block);
+        Block block(new char[size]);
+        d.blocks.push_back(block);
+        d.room = block.get();
+        d.room_size = size;
+    }
+    std::memcpy(d.room, text.data(), text.size());
+    std::string_view const kept(d.room, text.size());
+    d.room += text.size();
+    d.room_size -= text.size();
+    return kept;
+}
+
+void PairTable::hold(Block const& block) {
+    std::vector<Block>& blocks = data().blocks;
+    if (std::find(blocks.begin(), blocks.end(), block) == blocks.end()) blocks.push_back(block);
+}
+
+void PairTable::shareTextOf(PairTable const& other) {
+    if (&other == this || !other.m_data) return;
+    for (Block const& block : other.m_data->blocks) hold(block);
+}
+
+bool PairTable::ordered() const {
+    return !m_data || m_data->order.size() == m_data->pairs.size();
+}
+
+std::vector<std::uint32_t> const& PairTable::order() const {
+    static std::vector<std::uint32_t> const s_none;
+    if (!m_data) return s_none;
+    Data& d = *m_data;
+    if (!ordered()) {
+        d.order.resize(d.pairs.size());
+        for (std::uint32_t i = 0; i < d.order.size(); ++i) d.order[i] = i;
+        std::sort(d.order.begin(), d.order.end(), [&d](std::uint32_t a, std::uint32_t b) {
+            return d.pairs[a].nameView() < d.pairs[b].nameView();
+        });
+    }
+    return d.order;
+}
+
+std::vector<std::uint32_t> PairTable::withPrefix(std::string_view prefix) const {
+    std::vector<std::uint32_t> found;
+    if (!m_data) return found;
+    Data& d = *m_data;
+    auto const matches = [&prefix](Pair const& pair) {
+        return pair.name_size >= prefix.size() && std::memcmp(pair.name, prefix.data(), prefix.size()) == 0;
+    };
+    auto const byName = [&d](std::uint32_t a, std::uint32_t b) {
+        return d.pairs[a].nameView() < d.pairs[b].nameView();
+    };
+    if (!ordered() && (d.pairs.size() <= k_scan_limit || d.unordered_prefix_scans < k_scans_before_sorting)) {
+        if (d.pairs.size() > k_scan_limit) ++d.unordered_prefix_scans;
+        for (std::uint32_t i = 0; i < d.pairs.size(); ++i) {
+            if (matches(d.pairs[i])) found.push_back(i);
+        }
+        std::sort(found.begin(), found.end(), byName);
+        return found;
+    }
+    if (!ordered() && !prefix.empty() && prefix.back() == '.') return inSection(prefix);
+    std::vector<std::uint32_t> const& all = order();
+    auto at = std::lower_bound(all.begin(), all.end(), prefix, [&d](std::uint32_t i, std::string_view p) {
+        return d.pairs[i].nameView() < p;
+    });
+    for (; at != all.end() && matches(d.pairs[*at]); ++at) found.push_back(*at);
+    return found;
+}
+
+}  // namespace Configuration
