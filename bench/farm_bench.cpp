@@ -10,9 +10,8 @@
 // client and from 8 client threads.
 // After the table: the ratio of the rates and the time HAProxy adds to a
 // run.
-#include "assembler/Assembler.h"
+#include "BenchProgram.h"
 #include "protocol/SimClient.h"
-#include "qxx/QxxWriter.h"
 #include "tests/farm/FarmProcesses.h"
 #include "tests/farm/HaproxyConfig.h"
 #include "tests/support/TemporaryDirectory.h"
@@ -29,24 +28,13 @@
 
 namespace {
 
+using Bench::k_expected;
+using Bench::programBytes;
+
 using namespace std::chrono_literals;
 
-char const* const k_program =
-    "li r1, 0\n li r2, 10\nloop: add r1, r1, r2\n addi r2, r2, -1\n bnez r2, loop\n halt r1\n";
-int32_t const k_expected = 55;
 int const k_clients = 8;
 int const k_config_servers = 4;
-
-std::vector<uint8_t> programBytes() {
-    Qxx::QxxImage image;
-    std::vector<std::string> errors;
-    std::string error;
-    std::vector<uint8_t> bytes;
-    if (!Assembler::assemble({{"bench.qxs", k_program}}, Assembler::AssemblerOptions(), image, errors) ||
-        !Qxx::writeQxx(image, bytes, error))
-        throw std::runtime_error("cannot assemble the benchmark program");
-    return bytes;
-}
 
 std::string readFile(std::string const& path) {
     std::ifstream in(path, std::ios::binary);

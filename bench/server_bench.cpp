@@ -2,10 +2,9 @@
 // loopback address (load, run, wait, return value, as a host library
 // does it) beside the same sequence on a ProcessorRunner in process; the
 // ratio is the cost of the protocol, the sockets and the server.
-#include "assembler/Assembler.h"
+#include "BenchProgram.h"
 #include "protocol/SimClient.h"
 #include "qxx/QxxReader.h"
-#include "qxx/QxxWriter.h"
 #include "server/Server.h"
 #include "simulator/ProcessorRunner.h"
 
@@ -16,20 +15,8 @@
 
 namespace {
 
-char const* const k_program =
-    "li r1, 0\n li r2, 10\nloop: add r1, r1, r2\n addi r2, r2, -1\n bnez r2, loop\n halt r1\n";
-int32_t const k_expected = 55;
-
-std::vector<uint8_t> programBytes() {
-    Qxx::QxxImage image;
-    std::vector<std::string> errors;
-    std::string error;
-    std::vector<uint8_t> bytes;
-    if (!Assembler::assemble({{"bench.qxs", k_program}}, Assembler::AssemblerOptions(), image, errors) ||
-        !Qxx::writeQxx(image, bytes, error))
-        throw std::runtime_error("cannot assemble the benchmark program");
-    return bytes;
-}
+using Bench::k_expected;
+using Bench::programBytes;
 
 void BM_RunThroughServer(benchmark::State& state) {
     SimServer::ServerLog log([](std::string const&) {});
