@@ -46,8 +46,7 @@ bool connectionFailure(int code) {
         case Protocol::k_err_not_connected:
         case Protocol::k_err_shutdown:
         case Protocol::k_err_client_vanished:
-        case Protocol::k_err_idle:
-        case Protocol::k_err_draining: return true;
+        case Protocol::k_err_idle: return true;
         default: return false;
     }
 }

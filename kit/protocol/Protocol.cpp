@@ -43,7 +43,6 @@ char const* errorName(int code) {
         case k_err_not_connected: return "not connected";
         case k_err_client_vanished: return "the client went away";
         case k_err_idle: return "the connection was idle too long";
-        case k_err_draining: return "the server is draining and takes no new clients";
     }
     return "unknown error code";
 }

@@ -96,7 +96,6 @@ enum Error : int {
     k_err_not_connected = 21,
     k_err_client_vanished = 22,
     k_err_idle = 23,
-    k_err_draining = 24,
 };
 
 // A short fixed text for every code ("unknown error code" otherwise).

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 namespace SimServer {
 
@@ -25,6 +26,9 @@ constexpr milliseconds k_close_linger{200};
 constexpr size_t k_queued_input_limit = 64u << 10;
 // Input read from one client per turn of the loop, so none holds it up.
 constexpr int k_reads_per_turn = 16;
+// Clients accepted per turn of the loop, so that the others are not held
+// up by a burst of connects.
+constexpr int k_accepts_per_turn = 64;
 // The descriptors polled before the clients': stop, finished, listener,
 // drain.
 constexpr size_t k_fixed_fds = 4;
@@ -97,7 +101,7 @@ void Server::serve() {
             if ((events & POLLOUT) != 0) flush(client);
             if ((events & (POLLIN | POLLHUP | POLLERR)) != 0 && !client.ended) readFrom(client, now);
         }
-        if (ready > 0 && fds[2].revents != 0) acceptAll(now);
+        if (ready > 0 && fds[2].revents != 0) acceptAll(now, k_accepts_per_turn);
         if (ready > 0 && fds[3].revents != 0) startDrain(now);
         expire(now);
         admit();
@@ -119,8 +123,10 @@ void Server::serve() {
     m_log.line("stopped");
 }
 
-void Server::acceptAll(Clock::time_point now) {
-    for (int taken = 0; taken < 64; ++taken) {
+// Takes at most limit clients from the listen backlog, fewer when it is
+// empty.
+void Server::acceptAll(Clock::time_point now, int limit) {
+    for (int taken = 0; taken < limit; ++taken) {
         Socket socket(::accept4(m_listener.fd(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
         if (!socket.valid()) {
             if (errno == EINTR || errno == ECONNABORTED) continue;
@@ -314,23 +320,26 @@ void Server::removeEnded() {
     m_waiting.remove_if([](Waiting const& client) { return client.ended; });
 }
 
-// The simulator port closes (new clients are refused by the system), the
-// clients without a connection are told, the health port says so.
+// The simulator port closes (new clients are refused by the system, so a
+// balancer turns elsewhere) and the health port says so. The clients
+// whose connect the system has already completed are taken from the
+// backlog first: a balancer counts them as handed over and cannot send
+// them elsewhere, so they are served like those already accepted, which
+// the drain waits for.
 void Server::startDrain(Clock::time_point now) {
     m_drain.drain();
     m_draining = true;
     m_drain_deadline = now + m_settings.drainGrace;
+    if (m_listener.valid()) acceptAll(now, std::numeric_limits<int>::max());
     m_listener.close();
     m_health.setDraining();
     m_log.line("draining: " + std::to_string(m_connections.size()) + " connections open, closing within " +
                durationText(m_settings.drainGrace));
-    for (Waiting& client : m_waiting)
-        if (client.stage != Waiting::Stage::Closing && !client.ended)
-            refuse(client, k_err_draining, errorName(k_err_draining), now);
 }
 
-// Over once no connection is served and every refused or closed client
-// has had its last frame, or once the grace is over.
+// Over once no connection is served, no client is in its handshake or
+// the queue, and every refused or closed client has had its last frame;
+// or once the grace is over.
 bool Server::drainEnded(Clock::time_point now) {
     if (m_connections.empty() && m_waiting.empty()) {
         m_log.line("drained: every connection closed");

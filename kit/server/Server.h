@@ -11,12 +11,13 @@
 // from a signal handler through stopFd) ends the accept loop and every
 // connection, aborting their runs.
 //
-// drain() (drainFd for signal handlers) stops gracefully: the simulator
-// port is closed, so that new clients are refused by the system and a
-// balancer turns elsewhere; clients in their handshake or in the queue get
-// the error k_err_draining; the health port answers "draining"; the
-// connections served go on until they close, and serve() returns when
-// none is left, or when the drain grace is over, ending the rest as stop()
+// drain() (drainFd for signal handlers) stops gracefully: the clients
+// waiting in the listen backlog are accepted, then the simulator port is
+// closed, so that new clients are refused by the system and a balancer
+// turns elsewhere; the health port answers "draining"; every client
+// already accepted is served as usual (its handshake, its wait in the
+// queue, its connection until it closes), and serve() returns when none
+// is left, or when the drain grace is over, ending the rest as stop()
 // does. The health port (optional) is served by the same loop.
 #ifndef SERVER_SERVER_H
 #define SERVER_SERVER_H
@@ -99,7 +100,7 @@ private:
     };
 
     Clock::time_point pollOnce();
-    void acceptAll(Clock::time_point now);
+    void acceptAll(Clock::time_point now, int limit);
     void readFrom(Waiting& client, Clock::time_point now);
     void onHello(Waiting& client, Protocol::Frame const& frame, Clock::time_point now);
     void enqueue(Waiting& client, Clock::time_point now);

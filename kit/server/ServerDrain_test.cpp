@@ -1,16 +1,19 @@
-// A drain: the simulator port closes and the clients without a connection
-// are told, while the connections served go on to their end; the grace
-// ends those that do not, and a stop during a drain is not held up by it.
+// A drain: the simulator port closes, and every client already accepted
+// (or waiting in the listen backlog) is served to its end; the grace ends
+// those that are not done, and a stop during a drain is not held up by it.
 #include "tests/support/ServerTestSupport.h"
 
 #include "tests/support/HealthCheck.h"
 
+#include <algorithm>
+#include <future>
 #include <thread>
 
 namespace {
 
 using namespace Protocol;
 using ServerTest::program;
+using ServerTest::RawClient;
 using ServerTest::RunningServer;
 using SimServer::HealthPort;
 using TestSupport::healthCheck;
@@ -49,41 +52,89 @@ TEST(ServerDrain, RunsGoOnToTheirValueWhileNewClientsAreRefused) {
     EXPECT_TRUE(server.logged(" stopped"));
 }
 
-TEST(ServerDrain, ClientsInTheQueueOrTheHandshakeGetTheDrainError) {
+// One slot, held by a run that waits for the host: a client in the queue
+// and one in its handshake when the drain starts wait for it and are
+// served once it frees.
+TEST(ServerDrain, ClientsInTheQueueOrTheHandshakeAreServed) {
     SimServer::ServerSettings settings;
     settings.maxConnections = 1;
     RunningServer server(settings);
     auto served = server.client();
+    startRun(*served, k_waitsForHost);
     SimClient queued;
-    int queuedCode = k_ok;
-    std::thread waiting([&] { queuedCode = queued.connect("127.0.0.1", server.port(), ""); });
+    auto waiting =
+        std::async(std::launch::async, [&] { return queued.connect("127.0.0.1", server.port(), ""); });
     ASSERT_TRUE(server.logged(" queued: 1 clients wait for a connection"));
-    ServerTest::RawClient silent(server.port());  // in its handshake: sends no hello
+    auto late = std::make_unique<RawClient>(server.port());  // in its handshake: no hello yet
     ASSERT_TRUE(server.logged("connection 3 from"));
 
     server.drain();
-    waiting.join();
-    EXPECT_EQ(queuedCode, k_err_draining);
-    EXPECT_EQ(queued.lastError(), "the server is draining and takes no new clients");
+    ASSERT_TRUE(server.logged(" draining: 1 connections open, closing within 60 s"));
+    ASSERT_TRUE(late->send(encode(Hello())));
+    ASSERT_TRUE(server.logged(" queued: 2 clients wait for a connection"));
+    EXPECT_EQ(served->semaphoreSignal(1), k_ok) << served->lastError();
+    EXPECT_EQ(served->waitOnTerminate(), k_ok) << served->lastError();
+    served->close();
+    ASSERT_EQ(waiting.get(), k_ok) << queued.lastError();
+    EXPECT_EQ(ServerTest::runToEnd(queued, "li r1, 5\n halt r1\n"), 5);
+    queued.close();
     Frame frame;
-    ASSERT_TRUE(silent.next(frame));
-    ASSERT_EQ(frame.type, FrameType::Error);
-    ErrorMessage refusal;
-    std::string error;
-    ASSERT_TRUE(decode(frame, refusal, error)) << error;
-    EXPECT_EQ(refusal.code, k_err_draining);
-    EXPECT_EQ(ServerTest::runToEnd(*served, "li r1, 5\n halt r1\n"), 5);
+    ASSERT_TRUE(late->nextBut(FrameType::Queued, frame));
+    EXPECT_EQ(frame.type, FrameType::Welcome);
+    EXPECT_FALSE(server.logged(" drained: ", 1, 0ms));
+    late.reset();
+    EXPECT_TRUE(server.logged(" drained: every connection closed"));
 }
 
-TEST(ServerDrain, TheGraceEndsARunThatDoesNotFinish) {
+// More clients than the loop accepts in one turn have connected, none
+// accepted yet, when the drain starts: each is accepted before the port
+// closes (its "opened" line before the "draining:" one), and served in
+// turn.
+TEST(ServerDrain, ClientsInTheListenBacklogAreServed) {
     SimServer::ServerSettings settings;
+    settings.maxConnections = 1;
+    settings.queueLength = 128;
+    RunningServer server(settings, false);
+    std::vector<std::unique_ptr<RawClient>> clients;
+    for (int i = 0; i < 100; ++i) {
+        clients.push_back(std::make_unique<RawClient>(server.port()));
+        ASSERT_TRUE(clients.back()->send(encode(Hello())));
+    }
+    server.drain();
+    server.serve();
+    for (size_t i = 0; i < clients.size(); ++i) {
+        Frame frame;
+        ASSERT_TRUE(clients[i]->nextBut(FrameType::Queued, frame)) << i;
+        EXPECT_EQ(frame.type, FrameType::Welcome) << i;
+        clients[i].reset();
+    }
+    ASSERT_TRUE(server.logged(" drained: every connection closed"));
+    std::vector<std::string> const lines = server.lines();
+    auto const draining = std::find_if(lines.begin(), lines.end(), [](std::string const& line) {
+        return line.find(" draining: 0 connections open") != std::string::npos;
+    });
+    auto const opened = std::count_if(lines.begin(), draining, [](std::string const& line) {
+        return line.find(" opened") != std::string::npos;
+    });
+    EXPECT_EQ(opened, 100);
+}
+
+TEST(ServerDrain, TheGraceEndsARunThatDoesNotFinishAndTheClientsWaitingForIt) {
+    SimServer::ServerSettings settings;
+    settings.maxConnections = 1;
     settings.drainGrace = 200ms;
     RunningServer server(settings);
     auto running = server.client();
     startRun(*running, k_endless);
+    SimClient queued;
+    auto waiting =
+        std::async(std::launch::async, [&] { return queued.connect("127.0.0.1", server.port(), ""); });
+    ASSERT_TRUE(server.logged(" queued: 1 clients wait for a connection"));
     server.drain();
     EXPECT_EQ(running->waitOnTerminate(), k_err_shutdown);
     EXPECT_EQ(running->lastError(), "the simulator server is shutting down");
+    EXPECT_EQ(waiting.get(), k_err_shutdown);
+    EXPECT_EQ(queued.lastError(), "the simulator server is shutting down");
     EXPECT_TRUE(server.logged(" drain grace of 200 ms over: closing 1 connections"));
     EXPECT_TRUE(server.logged(" stopped"));
 }
@@ -116,15 +167,18 @@ TEST(ServerDrain, HealthIsReadyWhileEverySlotIsBusyAndDrainingOnceItDrains) {
     auto served = server.client();
     startRun(*served, k_waitsForHost);
     SimClient queued;
-    std::thread waiting([&] { queued.connect("127.0.0.1", server.port(), ""); });
+    auto waiting =
+        std::async(std::launch::async, [&] { return queued.connect("127.0.0.1", server.port(), ""); });
     ASSERT_TRUE(server.logged(" queued: 1 clients wait for a connection"));
 
     EXPECT_EQ(healthCheck(server.healthPort()), HealthPort::k_ready_answer);
     server.drain();
-    waiting.join();
+    ASSERT_TRUE(server.logged(" draining: "));
     EXPECT_EQ(healthCheck(server.healthPort()), HealthPort::k_draining_answer);
     EXPECT_EQ(served->semaphoreSignal(1), k_ok);
     EXPECT_EQ(served->waitOnTerminate(), k_ok);
+    served->close();
+    EXPECT_EQ(waiting.get(), k_ok) << queued.lastError();
 }
 
 }  // namespace

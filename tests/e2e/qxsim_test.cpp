@@ -303,9 +303,10 @@ TEST_F(QxsimTest, KilledServerMidRunMakesTheWaitFail) {
 }
 
 // One slot, held by a run that waits for the host; a qxrun waits in the
-// queue. SIGQUIT refuses the queued qxrun and a new one, the run goes on to
-// its value, and the server exits once its client closes.
-TEST_F(QxsimTest, SigquitDrainsTheRunFinishesAndNewClientsAreRefused) {
+// queue. After SIGQUIT a new qxrun is refused, the run goes on to its
+// value, the queued qxrun then takes the slot and runs, and the server
+// exits once both clients have closed.
+TEST_F(QxsimTest, SigquitDrainsTheRunAndTheQueueFinishAndNewClientsAreRefused) {
     BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--health-port", "0", "--max-connections", "1"});
     ASSERT_NE(server.healthPort(), 0) << server.firstLine() << server.healthLine();
     std::string const port = std::to_string(server.port());
@@ -313,26 +314,17 @@ TEST_F(QxsimTest, SigquitDrainsTheRunFinishesAndNewClientsAreRefused) {
     EXPECT_EQ(server.healthLine(),
               "qxsim: health checks on 127.0.0.1:" + std::to_string(server.healthPort()));
     EXPECT_EQ(TestSupport::healthCheck(server.healthPort()), k_ready);
+    std::string const constant = TestSupport::assembleProgram(m_directory, "constant");
     Protocol::SimClient client;
     startRun(client, server.port(), k_waitsForHost);
     auto queued = std::async(std::launch::async, [&] {
         return TestSupport::runQxrun(m_directory, m_directory.path(),
-                                     {"--host", "127.0.0.1:" + port, "constant.qxx"});
+                                     {"--host", "127.0.0.1:" + port, constant});
     });
     ASSERT_TRUE(server.waitForLog(" queued: 1 clients wait for a connection", 60s));
 
     server.signal(SIGQUIT);
     ASSERT_TRUE(server.waitForLog(" qxsim: draining: 1 connections open, closing within 60 s", 60s));
-    Subprocess::Result const refused = queued.get();
-    EXPECT_EQ(refused.out, "Error: cannot connect to instance 0 on host 127.0.0.1:" + port +
-                               "\n"
-                               "       simulator not available: 127.0.0.1:" +
-                               port +
-                               " refused: the server is draining and takes no new clients\n"
-                               "Cannot register application on chip 0\n"
-                               "Return value = 0\n");
-    EXPECT_EQ(refused.err, "");
-    EXPECT_EQ(refused.exit_status, 0);
     EXPECT_EQ(TestSupport::healthCheck(server.healthPort()), k_draining);
     Subprocess::Result const late = TestSupport::runQxrun(m_directory, m_directory.path(),
                                                           {"--host", "127.0.0.1:" + port, "constant.qxx"});
@@ -352,13 +344,19 @@ TEST_F(QxsimTest, SigquitDrainsTheRunFinishesAndNewClientsAreRefused) {
     EXPECT_EQ(client.returnValue(value), Protocol::k_ok);
     EXPECT_EQ(value, 7);
     client.close();
+    Subprocess::Result const served = queued.get();
+    EXPECT_EQ(served.out, "Return value = 42\n");
+    EXPECT_EQ(served.err, "");
+    EXPECT_EQ(served.exit_status, 1);
     EXPECT_EQ(server.waitForExit(60s), 0);
     EXPECT_EQ(server.restOfOutput(), "");
     EXPECT_TRUE(server.waitForLog(" qxsim: drained: every connection closed", 0s));
 }
 
-// qxrun's run does not end: the grace (or a grace of 0 at once) ends it
-// as a stop does, and the server exits 0.
+// qxrun's run does not end and holds the only slot, while a second qxrun
+// waits in the queue: the grace (or a grace of 0 at once) ends the run as
+// a stop does, the queued qxrun gets the stop's error, and the server
+// exits 0.
 TEST_F(QxsimTest, DrainGraceEndsARunThatDoesNotFinish) {
     std::string const endless = TestSupport::assembleProgram(m_directory, "endless", k_endless);
     struct Case {
@@ -369,13 +367,18 @@ TEST_F(QxsimTest, DrainGraceEndsARunThatDoesNotFinish) {
         {"0", " qxsim: drain grace of 0 s over: closing 1 connections"},
     };
     for (Case const& c : cases) {
-        BackgroundServer server(QXSIM_PATH, m_directory.path(), {"--verbose", "--drain-grace", c.grace});
+        BackgroundServer server(QXSIM_PATH, m_directory.path(),
+                                {"--verbose", "--max-connections", "1", "--drain-grace", c.grace});
         ASSERT_NE(server.port(), 0) << server.firstLine();
         std::string const at = "127.0.0.1:" + std::to_string(server.port());
         auto run = std::async(std::launch::async, [&] {
             return TestSupport::runQxrun(m_directory, m_directory.path(), {"--host", at, endless});
         });
         EXPECT_TRUE(server.waitForLog("run of endless.qxx started", 60s)) << c.grace;
+        auto queued = std::async(std::launch::async, [&] {
+            return TestSupport::runQxrun(m_directory, m_directory.path(), {"--host", at, endless});
+        });
+        EXPECT_TRUE(server.waitForLog(" queued: 1 clients wait for a connection", 60s)) << c.grace;
         server.signal(SIGQUIT);
         Subprocess::Result const result = run.get();
         EXPECT_EQ(result.out, "Return value = 0\n") << c.grace;
@@ -383,6 +386,17 @@ TEST_F(QxsimTest, DrainGraceEndsARunThatDoesNotFinish) {
                                   ": the simulator server is shutting down\n")
             << c.grace;
         EXPECT_EQ(result.exit_status, 1) << c.grace;
+        Subprocess::Result const refused = queued.get();
+        EXPECT_EQ(refused.out, "Error: cannot connect to instance 0 on host " + at +
+                                   "\n"
+                                   "       simulator not available: " +
+                                   at +
+                                   " refused: the simulator server is shutting down\n"
+                                   "Cannot register application on chip 0\n"
+                                   "Return value = 0\n")
+            << c.grace;
+        EXPECT_EQ(refused.err, "") << c.grace;
+        EXPECT_EQ(refused.exit_status, 0) << c.grace;
         EXPECT_EQ(server.waitForExit(60s), 0) << c.grace;
         EXPECT_TRUE(server.waitForLog(c.log, 0s)) << c.grace;
         std::remove(m_directory.file("qxsim.log").c_str());

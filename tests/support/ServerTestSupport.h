@@ -84,9 +84,12 @@ private:
     Protocol::FrameDecoder m_decoder;
 };
 
+// serving false: the server listens but serves only from serve(), so that
+// the connects made before stay in its listen backlog.
 class RunningServer {
 public:
-    explicit RunningServer(SimServer::ServerSettings settings = SimServer::ServerSettings())
+    explicit RunningServer(SimServer::ServerSettings settings = SimServer::ServerSettings(),
+                           bool serving = true)
         : m_log([this](std::string const& line) {
               {
                   std::lock_guard<std::mutex> lock(m_mutex);
@@ -99,10 +102,13 @@ public:
         m_server = std::make_unique<SimServer::Server>(settings, m_log);
         std::string error;
         EXPECT_TRUE(m_server->listen(error)) << error;
-        m_thread = std::thread([this] { m_server->serve(); });
+        if (serving) serve();
     }
     ~RunningServer() { stop(); }
 
+    void serve() {
+        m_thread = std::thread([this] { m_server->serve(); });
+    }
     void stop() {
         m_server->stop();
         if (m_thread.joinable()) m_thread.join();
@@ -129,6 +135,12 @@ public:
                 if (line.find(text) != std::string::npos) ++found;
             return found >= count;
         });
+    }
+
+    // The lines logged so far.
+    std::vector<std::string> lines() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_lines;
     }
 
 private:
