@@ -177,6 +177,19 @@ Socket::Sent Socket::sendAll(uint8_t const* data, size_t size, std::chrono::mill
     return Sent::All;
 }
 
+bool Socket::sendNow(void const* data, size_t size, size_t& sent) {
+    sent = 0;
+    while (sent < size) {
+        ssize_t const count =
+            ::send(m_fd, static_cast<char const*>(data) + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (count < 0 && errno == EINTR) continue;
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        if (count <= 0) return false;
+        sent += static_cast<size_t>(count);
+    }
+    return true;
+}
+
 Socket::Received Socket::receiveNow(uint8_t* buffer, size_t size, size_t& got, std::string& error) {
     got = 0;
     for (;;) {

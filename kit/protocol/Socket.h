@@ -57,6 +57,9 @@ public:
     // and Woken may leave a frame half sent: the connection is over then.
     Sent sendAll(uint8_t const* data, size_t size, std::chrono::milliseconds stallLimit, int wakeFd,
                  std::string& error);
+    // Sends what the socket takes now, without waiting; sent is the number
+    // of bytes gone. False when the connection failed. Never raises SIGPIPE.
+    bool sendNow(void const* data, size_t size, size_t& sent);
     // Takes what has arrived without waiting: Data, Timeout (nothing yet),
     // Closed or Failed.
     Received receiveNow(uint8_t* buffer, size_t size, size_t& got, std::string& error);

@@ -113,17 +113,14 @@ void HealthPort::answer(Client& client, Clock::time_point now) {
 }
 
 void HealthPort::flush(Client& client) {
-    while (!client.out.empty()) {
-        ssize_t const sent =
-            ::send(client.socket.fd(), client.out.data(), client.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-        if (sent <= 0) {
-            client.ended = true;
-            return;
-        }
-        client.out.erase(0, size_t(sent));
+    size_t sent = 0;
+    bool const connected = client.socket.sendNow(client.out.data(), client.out.size(), sent);
+    client.out.erase(0, sent);
+    if (!connected) {
+        client.ended = true;
+        return;
     }
+    if (!client.out.empty()) return;
     dropInput(client);
     client.ended = true;
 }

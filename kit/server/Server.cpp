@@ -222,18 +222,15 @@ void Server::refuse(Waiting& client, int code, std::string const& text, Clock::t
 }
 
 void Server::flush(Waiting& client) {
-    while (!client.out.empty()) {
-        ssize_t const sent =
-            ::send(client.socket.fd(), client.out.data(), client.out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (sent < 0 && errno == EINTR) continue;
-        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-        if (sent <= 0) {
-            client.out.clear();
-            client.ended = true;
-            return;
-        }
-        client.out.erase(client.out.begin(), client.out.begin() + sent);
+    size_t sent = 0;
+    bool const connected = client.socket.sendNow(client.out.data(), client.out.size(), sent);
+    client.out.erase(client.out.begin(), client.out.begin() + std::ptrdiff_t(sent));
+    if (!connected) {
+        client.out.clear();
+        client.ended = true;
+        return;
     }
+    if (!client.out.empty()) return;
     if (client.stage == Waiting::Stage::Closing) ::shutdown(client.socket.fd(), SHUT_WR);
 }
 
