@@ -193,6 +193,15 @@ void PairTable::appendPending(std::string_view name, std::string_view value, std
     d.pending_tags.push_back(tagOf(hash));
 }
 
+void PairTable::reservePending(std::size_t count) {
+    Data& d = data();
+    std::size_t const wanted = d.pairs.size() + count;
+    // Room made block by block for a streamed input grows geometrically.
+    if (wanted > d.pairs.capacity()) d.pairs.reserve(std::max(wanted, 2 * d.pairs.capacity()));
+    if (d.pending_tags.size() + count > d.pending_tags.capacity())
+        d.pending_tags.reserve(std::max(d.pending_tags.size() + count, 2 * d.pending_tags.capacity()));
+}
+
 std::vector<PairTable::Dropped> PairTable::indexPending(bool lastValueWins) {
     std::vector<Dropped> result;
     if (!m_data || m_data->pending_tags.empty()) return result;

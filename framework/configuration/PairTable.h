@@ -66,6 +66,8 @@ public:
         std::string_view name;
     };
     std::vector<Dropped> indexPending(bool lastValueWins = false);
+    // Makes room for count more pending pairs, leaving the index as it is.
+    void reservePending(std::size_t count);
     // As insert, for a name the caller knows is not there.
     void insertNew(std::string_view name, std::string_view value);
     static void setValue(Pair& pair, std::string_view value);

@@ -379,9 +379,9 @@ bool Properties::readSource(Source& source, Selection const* selection) {
         // A large text makes room at once for a pair per line of the
         // usual length (a dotted name and a short value) instead of
         // growing the table step by step; counting the lines would read
-        // the whole text once more.
-        if (count > k_reserve_above && !selection)
-            m_pairs.reserve(m_pairs.size() + count / k_usual_line_length);
+        // the whole text once more. The index is sized when the pairs are
+        // indexed.
+        if (count > k_reserve_above && !selection) m_pairs.reservePending(count / k_usual_line_length);
         filled += count;
     }
 }
