@@ -17,6 +17,11 @@ std::size_t const k_linear_limit = 64;
 std::size_t const k_scan_limit = 64;
 int const k_scans_before_sorting = 2;
 std::size_t const k_largest_block = std::size_t(64) << 10;
+// Pending pairs are indexed in groups of about this many slots (which
+// stay in the cache while their group is indexed), in at most 2^k_group_bits groups.
+std::size_t const k_slots_per_group = 256;
+int const k_group_bits = 12;
+std::size_t const k_prefetch_distance = 8;
 
 }  // namespace
 
@@ -53,6 +58,7 @@ void PairTable::clear() {
     m_data->slots.clear();
     m_data->order.clear();
     m_data->sections.reset();
+    m_data->pending_tags.clear();
 }
 
 void PairTable::reserve(std::size_t count) {
@@ -86,26 +92,42 @@ std::uint64_t PairTable::hashOf(std::string_view text) {
     return hash ^ (hash >> 33);
 }
 
-PairTable::Slot* PairTable::slotOf(std::string_view name, std::uint64_t hash) const {
+template <class IsName>
+PairTable::Slot* PairTable::probe(std::uint32_t tag, IsName const& isName) const {
     Data& d = *m_data;
     std::size_t const size = d.slots.size();
-    std::uint32_t const tag = std::uint32_t(hash >> 32);
-    // The low half of the hash scaled to the number of slots.
-    std::size_t at = static_cast<std::size_t>((std::uint64_t(std::uint32_t(hash)) * size) >> 32);
+    // The tag scaled to the number of slots: pairs lie in the index in
+    // the order of their tags, apart from those moved on by collisions.
+    std::size_t at = static_cast<std::size_t>((std::uint64_t(tag) * size) >> 32);
     for (;;) {
         Slot& slot = d.slots[at];
-        if (slot.position == 0 || (slot.tag == tag && d.pairs[slot.position - 1].nameView() == name))
-            return &slot;
+        if (slot.position == 0 || (slot.tag == tag && isName(slot.position - 1))) return &slot;
         if (++at == size) at = 0;
     }
 }
 
+PairTable::Slot* PairTable::slotOf(std::string_view name, std::uint64_t hash) const {
+    std::vector<Pair> const& pairs = m_data->pairs;
+    return probe(tagOf(hash),
+                 [&pairs, name](std::uint32_t position) { return pairs[position].nameView() == name; });
+}
+
 void PairTable::rebuildIndex(std::size_t slotCount) {
     Data& d = *m_data;
-    d.slots.assign(slotCount, Slot{0, 0});
-    for (std::size_t i = 0; i < d.pairs.size(); ++i) {
-        std::uint64_t const hash = hashOf(d.pairs[i].nameView());
-        *slotOf(d.pairs[i].nameView(), hash) = Slot{std::uint32_t(i + 1), std::uint32_t(hash >> 32)};
+    std::vector<Slot> old(slotCount, Slot{0, 0});
+    old.swap(d.slots);
+    auto const different = [](std::uint32_t) { return false; };
+    if (old.empty()) {
+        for (std::size_t i = 0; i < indexedCount(); ++i) {
+            std::uint32_t const tag = tagOf(hashOf(d.pairs[i].nameView()));
+            *probe(tag, different) = Slot{std::uint32_t(i + 1), tag};
+        }
+        return;
+    }
+    // The names are known to differ, and their tags place them: nothing
+    // but the slots is read, in about the order of the new index.
+    for (Slot const& slot : old) {
+        if (slot.position != 0) *probe(slot.tag, different) = slot;
     }
 }
 
@@ -127,12 +149,6 @@ PairTable::Pair const* PairTable::find(std::string_view name) const {
 
 std::pair<PairTable::Pair*, bool> PairTable::insert(std::string_view name, std::string_view value) {
     return insert(name, value, m_data && !m_data->slots.empty() ? hashOf(name) : 0);
-}
-
-void PairTable::prefetch(std::uint64_t hash) const {
-    if (!m_data || m_data->slots.empty()) return;
-    std::size_t const size = m_data->slots.size();
-    __builtin_prefetch(&m_data->slots[(std::uint64_t(std::uint32_t(hash)) * size) >> 32]);
 }
 
 std::pair<PairTable::Pair*, bool> PairTable::insert(std::string_view name, std::string_view value,
@@ -166,9 +182,128 @@ void PairTable::insertNew(std::string_view name, std::string_view value) {
 void PairTable::appendPair(std::string_view name, std::string_view value, Slot* slot, std::uint64_t hash) {
     Data& d = *m_data;
     d.pairs.push_back({name.data(), value.data(), std::uint32_t(name.size()), std::uint32_t(value.size())});
-    if (slot) *slot = Slot{std::uint32_t(d.pairs.size()), std::uint32_t(hash >> 32)};
+    if (slot) *slot = Slot{std::uint32_t(d.pairs.size()), tagOf(hash)};
     d.order.clear();
     if (d.sections) addToSections(*d.sections, d.pairs, std::uint32_t(d.pairs.size() - 1));
+}
+
+void PairTable::appendPending(std::string_view name, std::string_view value, std::uint64_t hash) {
+    Data& d = data();
+    d.pairs.push_back({name.data(), value.data(), std::uint32_t(name.size()), std::uint32_t(value.size())});
+    d.pending_tags.push_back(tagOf(hash));
+}
+
+void PairTable::reservePending(std::size_t count) {
+    Data& d = data();
+    std::size_t const wanted = d.pairs.size() + count;
+    // Room made block by block for a streamed input grows geometrically.
+    if (wanted > d.pairs.capacity()) d.pairs.reserve(std::max(wanted, 2 * d.pairs.capacity()));
+    if (d.pending_tags.size() + count > d.pending_tags.capacity())
+        d.pending_tags.reserve(std::max(d.pending_tags.size() + count, 2 * d.pending_tags.capacity()));
+}
+
+std::vector<PairTable::Dropped> PairTable::indexPending(bool lastValueWins) {
+    std::vector<Dropped> result;
+    if (!m_data || m_data->pending_tags.empty()) return result;
+    Data& d = *m_data;
+    std::size_t const count = d.pairs.size();
+    if (d.slots.empty() && count > k_linear_limit)
+        rebuildIndex(std::max(2 * k_linear_limit, count + count / 3 + 1));
+    if (!d.slots.empty() && 4 * count > 3 * d.slots.size())
+        rebuildIndex(std::max(2 * d.slots.size(), count + count / 3 + 1));
+    std::vector<bool> isDropped(d.pending_tags.size(), false);
+    if (d.slots.empty())
+        indexPendingLinearly(isDropped, lastValueWins);
+    else
+        indexPendingByTag(isDropped, lastValueWins);
+    std::vector<std::uint32_t> dropped;
+    for (std::uint32_t i = 0; i < isDropped.size(); ++i) {
+        if (!isDropped[i]) continue;
+        dropped.push_back(i);
+        result.push_back({i, d.pairs[indexedCount() + i].nameView()});
+    }
+    removeDropped(dropped);
+    d.pending_tags.clear();
+    d.order.clear();
+    if (d.sections) {
+        for (std::uint32_t i = std::uint32_t(d.pairs.size() - (isDropped.size() - dropped.size()));
+             i < d.pairs.size(); ++i)
+            addToSections(*d.sections, d.pairs, i);
+    }
+    return result;
+}
+
+void PairTable::indexPendingLinearly(std::vector<bool>& dropped, bool lastValueWins) {
+    Data& d = *m_data;
+    std::size_t const first = indexedCount();
+    for (std::size_t i = first; i < d.pairs.size(); ++i) {
+        for (std::size_t j = 0; j < i && !dropped[i - first]; ++j) {
+            if ((j < first || !dropped[j - first]) && d.pairs[j].nameView() == d.pairs[i].nameView()) {
+                dropped[i - first] = true;
+                if (lastValueWins) setValue(d.pairs[j], d.pairs[i].valueView());
+            }
+        }
+    }
+}
+
+void PairTable::indexPendingByTag(std::vector<bool>& dropped, bool lastValueWins) {
+    Data& d = *m_data;
+    std::vector<std::uint32_t> const& tags = d.pending_tags;
+    std::uint32_t const first = std::uint32_t(indexedCount());
+    // The pending pairs are grouped by the top bits of their tags, each
+    // group of a stretch of a few hundred slots, keeping their order
+    // within a group: the pairs of one name stay in the order they came.
+    int bits = 0;
+    while (bits < k_group_bits && (std::size_t(k_slots_per_group) << bits) < d.slots.size()) ++bits;
+    std::vector<std::uint32_t> starts((std::size_t(1) << bits) + 1, 0);
+    auto const groupOf = [bits](std::uint32_t tag) { return bits == 0 ? 0 : tag >> (32 - bits); };
+    for (std::uint32_t tag : tags) ++starts[groupOf(tag) + 1];
+    for (std::size_t g = 1; g < starts.size(); ++g) starts[g] += starts[g - 1];
+    struct Entry {
+        std::uint32_t tag;
+        std::uint32_t index;
+    };
+    std::vector<Entry> grouped(tags.size());
+    for (std::uint32_t i = 0; i < tags.size(); ++i) grouped[starts[groupOf(tags[i])]++] = Entry{tags[i], i};
+    std::vector<Pair>& pairs = d.pairs;
+    std::size_t const size = d.slots.size();
+    for (std::size_t k = 0; k < grouped.size(); ++k) {
+        // The slot of a later pair is fetched while this one is indexed.
+        if (k + k_prefetch_distance < grouped.size())
+            __builtin_prefetch(&d.slots[(std::uint64_t(grouped[k + k_prefetch_distance].tag) * size) >> 32]);
+        std::uint32_t const position = first + grouped[k].index;
+        Slot* slot = probe(grouped[k].tag, [&pairs, position](std::uint32_t other) {
+            return pairs[other].nameView() == pairs[position].nameView();
+        });
+        if (slot->position == 0) {
+            *slot = Slot{position + 1, grouped[k].tag};
+            continue;
+        }
+        dropped[grouped[k].index] = true;
+        if (lastValueWins) setValue(pairs[slot->position - 1], pairs[position].valueView());
+    }
+}
+
+void PairTable::removeDropped(std::vector<std::uint32_t> const& dropped) {
+    if (dropped.empty()) return;
+    Data& d = *m_data;
+    std::uint32_t const first = std::uint32_t(indexedCount());
+    // renumbered[i]: the new position + 1 of pending pair i.
+    std::vector<std::uint32_t> renumbered(d.pending_tags.size(), 0);
+    std::uint32_t kept = first;
+    auto next = dropped.begin();
+    for (std::uint32_t i = 0; i < renumbered.size(); ++i) {
+        if (next != dropped.end() && *next == i) {
+            ++next;
+            continue;
+        }
+        d.pairs[kept] = d.pairs[first + i];
+        renumbered[i] = ++kept;
+    }
+    d.pairs.resize(kept);
+    for (Slot& slot : d.slots) {
+        if (slot.position > first) slot.position = renumbered[slot.position - 1 - first];
+    }
 }
 
 std::uint32_t PairTable::sectionOf(Sections& sections, std::string_view name) {

@@ -4,7 +4,9 @@
 // and the system configuration it came from), and what is written into a
 // block is never changed afterwards, so each table only ever appends to
 // blocks of its own. Pairs are found through an open-addressing index by
-// name; the name order is sorted when it is first asked for.
+// name; the name order is sorted when it is first asked for. Many pairs
+// appended at once are indexed at once, in the order of their index
+// slots, so that filling a large index goes through it from end to end.
 #ifndef CONFIGURATION_PAIRTABLE_H
 #define CONFIGURATION_PAIRTABLE_H
 
@@ -51,8 +53,21 @@ public:
     // The same with the name's hashOf.
     std::pair<Pair*, bool> insert(std::string_view name, std::string_view value, std::uint64_t hash);
     static std::uint64_t hashOf(std::string_view text);
-    // Starts fetching the index slot of a name's hash into the cache.
-    void prefetch(std::uint64_t hash) const;
+    // Appends a pair whose texts the table holds already without looking
+    // for its name; find and insert see it once indexPending has run.
+    void appendPending(std::string_view name, std::string_view value, std::uint64_t hash);
+    // Takes the pending pairs as insert would have taken them one after
+    // another: a pair whose name is there already, or came earlier among
+    // them, is dropped; with lastValueWins, its value then replaces that
+    // of the pair of its name (as setValue after a find). Returns the dropped ones' indices among the
+    // pending pairs, ascending, with their names.
+    struct Dropped {
+        std::uint32_t index;
+        std::string_view name;
+    };
+    std::vector<Dropped> indexPending(bool lastValueWins = false);
+    // Makes room for count more pending pairs, leaving the index as it is.
+    void reservePending(std::size_t count);
     // As insert, for a name the caller knows is not there.
     void insertNew(std::string_view name, std::string_view value);
     static void setValue(Pair& pair, std::string_view value);
@@ -72,7 +87,8 @@ public:
 
 private:
     // A slot of the index: the position + 1 of a pair (0 when free) and
-    // the high half of its name's hash, which most mismatches stop at.
+    // the high half of its name's hash (the tag), which places the pair in
+    // the index and which most mismatches stop at.
     struct Slot {
         std::uint32_t position;
         std::uint32_t tag;
@@ -103,11 +119,24 @@ private:
         char* room = nullptr;  // free part of the last block of this table's own
         std::size_t room_size = 0;
         std::size_t next_block_size = 256;
-        std::shared_ptr<Sections> sections;  // made on demand; a copy of the table goes without
+        std::shared_ptr<Sections> sections;       // made on demand; a copy of the table goes without
+        std::vector<std::uint32_t> pending_tags;  // of the last pairs, not indexed yet
     };
 
+    static std::uint32_t tagOf(std::uint64_t hash) { return std::uint32_t(hash >> 32); }
+    // The slot of a name with the tag, or the free slot where it goes;
+    // isName(position) tells whether the pair there has the name.
+    template <class IsName>
+    Slot* probe(std::uint32_t tag, IsName const& isName) const;
     Slot* slotOf(std::string_view name, std::uint64_t hash) const;
+    // Indexes the pairs before the pending ones in slotCount slots.
     void rebuildIndex(std::size_t slotCount);
+    std::size_t indexedCount() const { return m_data->pairs.size() - m_data->pending_tags.size(); }
+    // Indexes the pending pairs; marks those dropped in `dropped`.
+    void indexPendingLinearly(std::vector<bool>& dropped, bool lastValueWins);
+    void indexPendingByTag(std::vector<bool>& dropped, bool lastValueWins);
+    // Removes the dropped pending pairs and renumbers the index.
+    void removeDropped(std::vector<std::uint32_t> const& dropped);
     Data& data();
     bool ordered() const;
     void appendPair(std::string_view name, std::string_view value, Slot* slot, std::uint64_t hash);

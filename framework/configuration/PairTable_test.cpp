@@ -85,4 +85,69 @@ TEST(PairTable, KeptTextStaysAndCopiesDoNotShareFreeRoom) {
     EXPECT_EQ(table.keep(""), "");
 }
 
+// Pairs appended in bulk and indexed at once end as inserting them one by
+// one would leave them: in a table searched linearly, one that becomes
+// indexed, and an indexed one; names repeated among the new pairs and
+// names there before; the first value staying or, for lastValueWins, the
+// last one.
+TEST(PairTable, PendingPairsIndexAsInsertedOneByOne) {
+    struct Case {
+        int before;
+        int pending;
+        int names;
+        bool last_value_wins;
+    } const cases[] = {
+        {0, 10, 6, false},      {3, 20, 12, true},      {30, 30, 50, false},         {60, 10, 65, true},
+        {0, 3000, 2000, false}, {500, 5000, 800, true}, {2000, 3000, 100000, false},
+    };
+    std::mt19937 random(11);
+    for (Case const& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.before << " before, " << c.pending << " pending");
+        PairTable table;
+        PairTable expected;
+        auto const nameOf = [&] {
+            return "s" + std::to_string(random() % 7) + ".n" + std::to_string(random() % c.names);
+        };
+        for (int i = 0; i < c.before; ++i) {
+            std::string const name = nameOf();
+            table.insert(table.keep(name), table.keep("old"));
+            expected.insert(expected.keep(name), expected.keep("old"));
+        }
+        table.withPrefix("s1.");  // the sections of the names, kept up to date by the new pairs
+        table.reservePending(std::size_t(c.pending) / 2);  // fewer than come
+        std::vector<std::uint32_t> expectedDropped;
+        std::vector<std::string> droppedNames;
+        for (int i = 0; i < c.pending; ++i) {
+            std::string const name = nameOf();
+            std::string const value = "v" + std::to_string(i);
+            table.appendPending(table.keep(name), table.keep(value), PairTable::hashOf(name));
+            auto const [pair, added] = expected.insert(expected.keep(name), expected.keep(value));
+            if (added) continue;
+            expectedDropped.push_back(std::uint32_t(i));
+            droppedNames.push_back(name);
+            if (c.last_value_wins) PairTable::setValue(*pair, expected.keep(value));
+        }
+        std::vector<PairTable::Dropped> const dropped = table.indexPending(c.last_value_wins);
+        ASSERT_EQ(dropped.size(), expectedDropped.size());
+        for (std::size_t i = 0; i < dropped.size(); ++i) {
+            EXPECT_EQ(dropped[i].index, expectedDropped[i]);
+            EXPECT_EQ(dropped[i].name, droppedNames[i]);
+        }
+        ASSERT_EQ(table.size(), expected.size());
+        for (std::uint32_t i = 0; i < table.size(); ++i) {
+            EXPECT_EQ(table.at(i).nameView(), expected.at(i).nameView());
+            EXPECT_EQ(table.at(i).valueView(), expected.at(i).valueView());
+            PairTable::Pair const* found = table.find(expected.at(i).nameView());
+            ASSERT_NE(found, nullptr);
+            EXPECT_EQ(found, &table.at(i));
+        }
+        EXPECT_EQ(table.find("s9.absent"), nullptr);
+        for (std::string const prefix : {"s1.", "s6.", ""})
+            EXPECT_EQ(namesOf(table, table.withPrefix(prefix)),
+                      namesOf(expected, expected.withPrefix(prefix)));
+        EXPECT_TRUE(table.insert(table.keep("s0.late"), table.keep("x")).second);
+        EXPECT_FALSE(table.insert(expected.at(0).nameView(), "y").second);
+    }
+}
+
 }  // namespace

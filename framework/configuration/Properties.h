@@ -188,17 +188,26 @@ private:
         std::string_view value;
         std::string_view delimiter;
         bool is_list;
-        int line_number;
-        std::uint64_t hash;
     };
     enum class LineKind { Skip, Pair, Error };
     // Parses one logical line [begin, end); a syntax error leaves its
     // detail in `detail`. Stores nothing.
     static LineKind parseLine(char const* begin, char const* end, ParsedLine& line, std::string& detail);
-    // Stores a parsed line: its delimiter, then its pair unless the name
-    // is there already, with the warnings of the format. A selective read
-    // copies the texts, a full one leaves them in the block.
-    void storeLine(ParsedLine const& line, bool copyText);
+    // The pairs of a read not indexed yet: the line number of each, and
+    // the last with an empty value.
+    struct PendingLines {
+        std::vector<int> line_numbers;
+        std::size_t last_empty = 0;  // index + 1, 0 for none
+        std::string_view last_empty_name;
+    };
+    // Takes a parsed line: records its delimiter and appends its pair to
+    // the pending ones. A selective read copies the texts, a full one
+    // leaves them in the block.
+    void appendLine(ParsedLine const& line, bool copyText, PendingLines& pending);
+    // Indexes the pending pairs, dropping those whose name is there
+    // already, and leaves the last warning of their lines (duplicate name,
+    // empty value) as the last error.
+    void indexLines(PendingLines& pending);
     struct GroupEntry {
         std::string_view name;
         std::string_view value;

@@ -29,7 +29,6 @@ std::size_t const k_block_size = std::size_t(1) << 20;
 // between their copy from the file and their scan.
 std::size_t const k_selective_block_size = std::size_t(256) << 10;
 std::size_t const k_reserve_above = std::size_t(64) << 10;
-std::size_t const k_pending_lines = 16;
 std::size_t const k_usual_line_length = 40;
 
 bool isWhitespace(char c) {
@@ -307,21 +306,14 @@ bool Properties::readSource(Source& source, Selection const* selection) {
     std::size_t offset = 0;  // position of the block's first byte in the input
     bool atEnd = false;
     int lineNumber = 0;
-    // Lines are stored a few lines after they are parsed: the index slot
-    // of each name is fetched from memory while the lines before it are
-    // stored. Pending lines point into the block, so they are stored
-    // before the block changes, and before any message of a later line.
-    ParsedLine pending[k_pending_lines];
-    std::size_t first = 0;
-    std::size_t waiting = 0;
-    auto const storeUntil = [&](std::size_t left) {
-        for (; waiting > left; --waiting, first = (first + 1) % k_pending_lines)
-            storeLine(pending[first], selection != nullptr);
-    };
+    // Pairs are indexed after the lines are read, or before a message of
+    // a line that ends the read: each duplicate name's line is warned of
+    // as when they were stored one by one.
+    PendingLines pending;
     std::string detail;
     for (;;) {
         if (begin == filled && atEnd) {
-            storeUntil(0);
+            indexLines(pending);
             return true;
         }
         Extent extent;
@@ -332,7 +324,7 @@ bool Properties::readSource(Source& source, Selection const* selection) {
             LineKind const kind = parseLine(block.get() + begin, block.get() + end, line, detail);
             begin = extent.next;
             if (kind == LineKind::Error) {
-                storeUntil(0);
+                indexLines(pending);
                 setSyntaxError(lineNumber, detail);
                 return false;
             }
@@ -343,14 +335,11 @@ bool Properties::readSource(Source& source, Selection const* selection) {
                 m_pairs.hold(block);
                 blockUsed = true;
             }
-            line.line_number = lineNumber;
-            line.hash = PairTable::hashOf(line.name);
-            m_pairs.prefetch(line.hash);
-            storeUntil(k_pending_lines - 1);
-            pending[(first + waiting++) % k_pending_lines] = line;
+            pending.line_numbers.push_back(lineNumber);
+            appendLine(line, selection != nullptr, pending);
             continue;
         }
-        storeUntil(0);
+        if (scan != Scan::NeedMore) indexLines(pending);
         switch (scan) {
             case Scan::Complete: break;
             case Scan::LineTooLong:
@@ -390,9 +379,9 @@ bool Properties::readSource(Source& source, Selection const* selection) {
         // A large text makes room at once for a pair per line of the
         // usual length (a dotted name and a short value) instead of
         // growing the table step by step; counting the lines would read
-        // the whole text once more.
-        if (count > k_reserve_above && !selection)
-            m_pairs.reserve(m_pairs.size() + count / k_usual_line_length);
+        // the whole text once more. The index is sized when the pairs are
+        // indexed.
+        if (count > k_reserve_above && !selection) m_pairs.reservePending(count / k_usual_line_length);
         filled += count;
     }
 }
@@ -438,25 +427,38 @@ Properties::LineKind Properties::parseLine(char const* begin, char const* end, P
     return LineKind::Pair;
 }
 
-void Properties::storeLine(ParsedLine const& line, bool copyText) {
+void Properties::appendLine(ParsedLine const& line, bool copyText, PendingLines& pending) {
     std::string_view const name = copyText ? m_pairs.keep(line.name) : line.name;
+    std::uint64_t const hash = PairTable::hashOf(name);
     // A list line records its delimiter even when its name turns out to
-    // be a duplicate.
-    if (line.is_list) recordDelimiter(name, line.delimiter, !copyText);
-    auto const [pair, added] = m_pairs.insert(name, std::string_view(), line.hash);
-    if (!added) {
-        setSyntaxError(line.line_number, "Warning: Property " + std::string(name) + " already exists");
-        return;
-    }
+    // be a duplicate; the last one recorded stays.
+    if (line.is_list)
+        m_delimiters.appendPending(name, copyText ? m_pairs.keep(line.delimiter) : line.delimiter, hash);
     std::string_view value = line.value;
     if (value.empty()) {
-        setSyntaxError(line.line_number, "Warning: Property " + std::string(name) + " has empty value");
+        pending.last_empty = pending.line_numbers.size();
+        pending.last_empty_name = name;
     } else if (m_expand_env_variables && value.find(ENV_OPEN) != std::string_view::npos) {
         std::string expanded(value);
         replaceEnvVariables(expanded);
         if (expanded != value) value = m_pairs.keep(expanded);
     }
-    PairTable::setValue(*pair, copyText ? m_pairs.keep(value) : value);
+    m_pairs.appendPending(name, copyText ? m_pairs.keep(value) : value, hash);
+}
+
+void Properties::indexLines(PendingLines& pending) {
+    m_delimiters.indexPending(true);
+    std::vector<PairTable::Dropped> const dropped = m_pairs.indexPending();
+    // Of the warnings the lines give, the last one stays.
+    std::size_t const lastDropped = dropped.empty() ? 0 : dropped.back().index + 1;
+    if (lastDropped != 0 && lastDropped >= pending.last_empty) {
+        setSyntaxError(pending.line_numbers[lastDropped - 1],
+                       "Warning: Property " + std::string(dropped.back().name) + " already exists");
+    } else if (pending.last_empty != 0) {
+        setSyntaxError(pending.line_numbers[pending.last_empty - 1],
+                       "Warning: Property " + std::string(pending.last_empty_name) + " has empty value");
+    }
+    pending = PendingLines();
 }
 
 }  // namespace Configuration

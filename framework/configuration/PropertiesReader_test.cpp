@@ -158,4 +158,78 @@ TEST(PropertiesBlockReader, SelectiveReadsMatchFullReads) {
     }
 }
 
+// The warnings of a read: of the duplicate names and empty values, the
+// last line's stays as the last error, in a small store and in a large
+// one, and when the text adds to pairs read before. A list name given
+// again keeps its first value and takes its last delimiter.
+TEST(PropertiesBlockReader, LastWarningOfARead) {
+    std::string filler;
+    for (int i = 0; i < 100; ++i) filler += "f" + std::to_string(i) + " = " + std::to_string(i) + "\n";
+    std::string const at = "Syntax error at line number ";
+    std::string const in = " in file: String buffer\n\tWarning: Property ";
+    struct Case {
+        char const* name;
+        std::string before;
+        std::string text;
+        std::string error;
+        Pairs some;  // pairs the store holds after the read
+    } const cases[] = {
+        {"none", "", "a = 1\n", "", {{"a", " 1"}}},
+        {"empty value after a duplicate",
+         "",
+         "a = 1\na = 2\nb =\n",
+         at + "3" + in + "b has empty value",
+         {{"a", " 1"}, {"b", ""}}},
+        {"duplicate after an empty value",
+         "",
+         "b =\na = 1\na = 2\n",
+         at + "3" + in + "a already exists",
+         {{"a", " 1"}}},
+        {"duplicate of an empty value", "", "b =\nb = 2\n", at + "2" + in + "b already exists", {{"b", ""}}},
+        {"empty duplicate", "", "a = 1\nx = 1\na =\n", at + "3" + in + "a already exists", {{"a", " 1"}}},
+        {"large, duplicate last",
+         "",
+         filler + "b =\nf7 = 2\n",
+         at + "102" + in + "f7 already exists",
+         {{"f7", " 7"}, {"b", ""}}},
+        {"large, empty last",
+         "",
+         "f3 = x\n" + filler + "z =\n",
+         at + "102" + in + "z has empty value",
+         {{"f3", " x"}}},
+        {"large, several duplicates",
+         "",
+         filler + filler + "k = 1\n",
+         at + "200" + in + "f99 already exists",
+         {{"f99", " 99"}, {"k", " 1"}}},
+        {"names read before",
+         filler,
+         "f50 = new\nn = 1\n",
+         at + "1" + in + "f50 already exists",
+         {{"f50", " 50"}, {"n", " 1"}}},
+        {"lists given again",
+         "",
+         filler + "l[;] = a;b\nl[:] = c:d\n" + filler,
+         at + "202" + in + "f99 already exists",
+         {{"l", " a;b"}}},
+    };
+    for (Case const& c : cases) {
+        SCOPED_TRACE(c.name);
+        Properties store;
+        if (!c.before.empty()) store.addPropertiesFromString(c.before, false);
+        EXPECT_TRUE(store.addPropertiesFromString(c.text, true));
+        EXPECT_EQ(lastError(store), c.error.empty() && c.before.empty() ? "No file name given" : c.error);
+        for (auto const& pair : c.some) {
+            std::string value;
+            EXPECT_TRUE(store.get(value, pair.first, false)) << pair.first;
+            EXPECT_EQ(value, pair.second) << pair.first;
+        }
+    }
+    Properties lists;
+    lists.addPropertiesFromString(filler + "l[;] = a;b\nl[:] = c:d\n", false);
+    std::string delimiter;
+    EXPECT_TRUE(lists.getDelimiter(delimiter, "l"));
+    EXPECT_EQ(delimiter, ":");
+}
+
 }  // namespace
