@@ -37,6 +37,8 @@
 #include <string>
 #include <vector>
 
+#include "ExampleNodeKeys.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -200,13 +202,7 @@ BENCHMARK_CAPTURE(BM_Loader, minimal_loader, MINIMAL_LOADER_PATH)
 
 // The key lines of the example's processor node, without their prefix.
 std::vector<std::string> exampleNodeKeys() {
-    std::string const prefix = "system.chip0.core0.";
-    std::ifstream in(QX_SOURCE_DIR "/examples/target_device.cfg");
-    std::vector<std::string> keys;
-    for (std::string line; std::getline(in, line);) {
-        if (line.compare(0, prefix.size(), prefix) == 0) keys.push_back(line.substr(prefix.size()));
-    }
-    return keys;
+    return Bench::exampleNodeKeys(QX_SOURCE_DIR);
 }
 
 // nodes VORN nodes, 16 per chip; the default is chip 0, node 0.

@@ -40,6 +40,7 @@
 #include <string>
 #include <vector>
 
+#include "ExampleNodeKeys.h"
 #include "configuration/Properties.h"
 #include "configuration/SystemConfiguration.h"
 #include "hostlib/NodeConfiguration.h"
@@ -128,13 +129,7 @@ void BM_SplitLinesBaseline(benchmark::State& state) {
 
 // The key lines of the example's processor node, without their prefix.
 std::vector<std::string> exampleNodeKeys() {
-    std::string const prefix = "system.chip0.core0.";
-    std::ifstream in(QX_SOURCE_DIR "/examples/target_device.cfg");
-    std::vector<std::string> keys;
-    for (std::string line; std::getline(in, line);) {
-        if (line.compare(0, prefix.size(), prefix) == 0) keys.push_back(line.substr(prefix.size()));
-    }
-    return keys;
+    return Bench::exampleNodeKeys(QX_SOURCE_DIR);
 }
 
 // A directory holding target_device.cfg of `nodes` nodes (the layout of

@@ -62,21 +62,29 @@ Properties ConfigurationFiles::merged() const {
     return result;
 }
 
+namespace {
+
+// The system file along QXPATH and the user's file in HOME; both are
+// looked up before the system file's absence is reported.
+bool locateSystemAndUserFiles(ConfigurationFiles& files, std::string& error) {
+    files.system_file = locateConfigFile(k_system_path_variable);
+    files.user_file = locateConfigFile(CommandOptions::s_home_dir_name);
+    if (!files.system_file.empty()) return true;
+    files.user_file.clear();
+    error = "No system config filename found.";
+    return false;
+}
+
+}  // namespace
+
 bool loadConfigurationFiles(char const* namedFile, ConfigurationFiles& files, std::string& error) {
     files = ConfigurationFiles();
     if (namedFile && *namedFile) {
         // A configuration named by the caller stands alone: no user file is
         // layered over it.
         files.system_file = namedFile;
-    } else {
-        // Both are looked up before the system file's absence is reported.
-        files.system_file = locateConfigFile(k_system_path_variable);
-        files.user_file = locateConfigFile(CommandOptions::s_home_dir_name);
-        if (files.system_file.empty()) {
-            files.user_file.clear();
-            error = "No system config filename found.";
-            return false;
-        }
+    } else if (!locateSystemAndUserFiles(files, error)) {
+        return false;
     }
     files.system = std::make_unique<Properties>(files.system_file.c_str());
     if (!files.system->isReady()) {
@@ -127,13 +135,7 @@ bool isSystemPrefixKey(std::string_view key) {
 
 bool loadCurrentNodeConfiguration(ConfigurationFiles& files, std::string& error) {
     files = ConfigurationFiles();
-    files.system_file = locateConfigFile(k_system_path_variable);
-    files.user_file = locateConfigFile(CommandOptions::s_home_dir_name);
-    if (files.system_file.empty()) {
-        files.user_file.clear();
-        error = "No system config filename found.";
-        return false;
-    }
+    if (!locateSystemAndUserFiles(files, error)) return false;
     files.system = std::make_unique<Properties>();
     if (!files.user_file.empty()) files.user = std::make_unique<Properties>();
     if (!addSelected(files, isSystemPrefixKey, error)) {
