@@ -345,18 +345,37 @@ std::vector<std::uint32_t> PairTable::inSection(std::string_view prefix) const {
     while (!pending.empty()) {
         Section const& section = sections.sections[pending.back()];
         pending.pop_back();
+        // A section's pairs are linked newest first: reversed, they are in
+        // the order they were added.
+        std::size_t const sectionStart = found.size();
         for (std::uint32_t pair = section.first_pair; pair != 0; pair = sections.next_in_section[pair - 1])
             found.push_back(pair - 1);
+        std::reverse(found.begin() + std::ptrdiff_t(sectionStart), found.end());
         for (std::uint32_t child = section.first_child; child != 0;
              child = sections.sections[child - 1].next_sibling)
             pending.push_back(child - 1);
     }
     // All begin with the prefix: the rest of each name decides the order.
     std::size_t const skip = prefix.size();
-    std::sort(found.begin(), found.end(), [&d, skip](std::uint32_t a, std::uint32_t b) {
+    auto const byRest = [&d, skip](std::uint32_t a, std::uint32_t b) {
         return d.pairs[a].nameView().substr(skip) < d.pairs[b].nameView().substr(skip);
-    });
-    return found;
+    };
+    // The sections of a configuration's nodes mostly hold the same keys,
+    // added in the same order: the arrangement the last section was sorted
+    // by is tried first. Names are distinct, so a range in order is the
+    // sorted one.
+    std::vector<std::uint32_t>& last = d.sections->last_arrangement;
+    std::vector<std::uint32_t> arranged(found.size());
+    if (last.size() == found.size()) {
+        for (std::size_t i = 0; i < found.size(); ++i) arranged[i] = found[last[i]];
+        if (std::is_sorted(arranged.begin(), arranged.end(), byRest)) return arranged;
+    }
+    for (std::uint32_t i = 0; i < arranged.size(); ++i) arranged[i] = i;
+    std::sort(arranged.begin(), arranged.end(),
+              [&found, &byRest](std::uint32_t a, std::uint32_t b) { return byRest(found[a], found[b]); });
+    last = arranged;
+    for (std::uint32_t& position : arranged) position = found[position];
+    return arranged;
 }
 
 void PairTable::setValue(Pair& pair, std::string_view value) {

@@ -107,6 +107,9 @@ private:
         std::unordered_map<std::string_view, std::uint32_t> by_name;
         std::vector<Section> sections;
         std::vector<std::uint32_t> next_in_section;  // per pair, position + 1
+        // How the last section asked for was sorted: its i-th name in
+        // order was its last_arrangement[i]-th as collected.
+        std::vector<std::uint32_t> last_arrangement;
     };
     // Everything but the pointer to it, so that an empty table (a node's
     // asm and abi sets are mostly empty) takes no more than a pointer.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <random>
 #include <string>
@@ -147,6 +148,33 @@ TEST(PairTable, PendingPairsIndexAsInsertedOneByOne) {
                       namesOf(expected, expected.withPrefix(prefix)));
         EXPECT_TRUE(table.insert(table.keep("s0.late"), table.keep("x")).second);
         EXPECT_FALSE(table.insert(expected.at(0).nameView(), "y").second);
+    }
+}
+
+// Section queries of a large table whose nodes' names came in name
+// order, in reverse, or each node's in another order (so that the order
+// one node's section was sorted into does not fit the next): each answer
+// is the section's names in name order.
+TEST(PairTable, SectionsInAnyInsertionOrderAreAnsweredInNameOrder) {
+    std::vector<std::string> sorted;
+    for (int node = 0; node < 40; ++node) {
+        std::string const section = "sys.n" + std::to_string(100 + node) + ".";
+        for (char const* key : {"a", "a.x", "a.y", "b", "b-c", "c.d.e", "z"}) sorted.push_back(section + key);
+    }
+    std::vector<std::string> reversed(sorted.rbegin(), sorted.rend());
+    std::vector<std::string> mixed = sorted;
+    std::shuffle(mixed.begin(), mixed.end(), std::mt19937(3));
+    for (auto const& names : {sorted, reversed, mixed}) {
+        PairTable table;
+        Model model;
+        for (std::string const& name : names) {
+            table.insert(table.keep(name), table.keep("v"));
+            model.emplace(name, "v");
+        }
+        for (std::string const prefix : {"sys.n100.", "sys.n117.", "sys.n139.", "sys.n101.", "sys.n117.a.",
+                                         "sys.n120.", "sys.n121.", "sys.n117.c.", "sys.n102."})
+            EXPECT_EQ(namesOf(table, table.withPrefix(prefix)), modelNamesWithPrefix(model, prefix))
+                << names.front() << " first, " << prefix;
     }
 }
 

@@ -29,9 +29,10 @@ std::size_t const Properties::s_max_line_length = std::size_t(4) << 20;
 std::size_t const Properties::s_max_text_length = std::size_t(256) << 20;
 
 Properties::Properties()
-    : m_expand_env_variables(true), m_ready(true), m_file_name(NO_FILE_NAME), m_last_error(NO_FILE_NAME) {}
+    : m_expand_env_variables(true), m_ready(true), m_unnamed(true), m_no_error_yet(true) {}
 
-Properties::Properties(char const* fileName) : m_expand_env_variables(true), m_ready(false) {
+Properties::Properties(char const* fileName)
+    : m_expand_env_variables(true), m_ready(false), m_unnamed(false), m_no_error_yet(false) {
     m_ready = readFile(fileName);
 }
 
@@ -40,7 +41,7 @@ Properties& Properties::operator=(Properties const& other) = default;
 Properties::~Properties() = default;
 
 bool Properties::addPropertiesFromString(std::string const& text, bool add) {
-    m_file_name = STRING_BUFFER;
+    setFileName(STRING_BUFFER);
     if (!add) removePairs();
     m_ready = readText(text);
     return m_ready;
@@ -130,7 +131,7 @@ bool Properties::getNextToken(std::string& token, std::string const& list, std::
 }
 
 void Properties::setSyntaxError(int lineNumber, std::string const& detail) {
-    m_last_error = "Syntax error at line number " + std::to_string(lineNumber) + " in file: " + m_file_name;
+    m_last_error = "Syntax error at line number " + std::to_string(lineNumber) + " in file: " + fileName();
     if (!detail.empty()) m_last_error += "\n\t" + detail;
 }
 
@@ -139,10 +140,27 @@ void Properties::setSyntaxError(int lineNumber, char const* detail) {
 }
 
 bool Properties::getLastErrorMessage(std::string& message) const {
-    message.clear();
-    if (m_last_error.empty()) return false;
-    message = m_last_error;
-    return true;
+    message = lastError();
+    return !message.empty();
+}
+
+std::string const& Properties::noFileName() {
+    static std::string const s_no_file_name = NO_FILE_NAME;
+    return s_no_file_name;
+}
+
+std::string const& Properties::fileName() const {
+    return m_unnamed ? noFileName() : m_file_name;
+}
+
+std::string const& Properties::lastError() const {
+    // Every error set is non-empty: an empty one is the initial one.
+    return m_no_error_yet && m_last_error.empty() ? noFileName() : m_last_error;
+}
+
+void Properties::setFileName(char const* fileName) {
+    m_file_name = fileName;
+    m_unnamed = false;
 }
 
 }  // namespace Configuration

@@ -221,6 +221,10 @@ private:
     PairTable::Pair const* delimiterOf(std::string_view name) const;
     // Removes every pair, keeping the delimiters.
     void removePairs();
+    static std::string const& noFileName();
+    std::string const& fileName() const;
+    std::string const& lastError() const;
+    void setFileName(char const* fileName);
 
     bool storeValue(std::string value, char const* name, char const* delimiter, bool expand);
     // Stores a pair taken over from another store (source), without copying
@@ -242,10 +246,15 @@ private:
 
     bool m_expand_env_variables;
     bool m_ready;
-    std::string m_file_name;
+    // A default store's file name and, until its first error, its last
+    // error are "No file name given": one shared text, not a copy per store
+    // (each node of a configuration has several stores).
+    bool m_unnamed;
+    bool m_no_error_yet;
+    std::string m_file_name;  // while m_unnamed, empty
     PairTable m_pairs;
-    PairTable m_delimiters;  // list name -> delimiter, as views into text of m_pairs
-    std::string m_last_error;
+    PairTable m_delimiters;    // list name -> delimiter, as views into text of m_pairs
+    std::string m_last_error;  // every error set is non-empty
 };
 
 }  // namespace Configuration

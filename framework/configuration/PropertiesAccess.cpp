@@ -384,7 +384,7 @@ bool Properties::getString(std::string& text) const {
 }
 
 void Properties::display(std::ostream& os) const {
-    os << "File '" << m_file_name << (m_ready ? "' is ready\n" : "' is not ready\n");
+    os << "File '" << fileName() << (m_ready ? "' is ready\n" : "' is not ready\n");
     for (std::uint32_t index : m_pairs.order()) {
         PairTable::Pair const& pair = m_pairs.at(index);
         os << pair.nameView();
@@ -392,7 +392,7 @@ void Properties::display(std::ostream& os) const {
             os << '[' << delimiter->valueView() << ']';
         os << ": '" << pair.valueView() << "'\n";
     }
-    if (!m_last_error.empty()) os << "Error message: '" << m_last_error << "'\n";
+    if (!lastError().empty()) os << "Error message: '" << lastError() << "'\n";
 }
 
 // --- Conversions ------------------------------------------------------------------

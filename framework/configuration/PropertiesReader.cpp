@@ -249,7 +249,7 @@ private:
 }  // namespace
 
 bool Properties::readFile(char const* fileName, Selection const* selection) {
-    m_file_name = fileName ? fileName : "";
+    setFileName(fileName ? fileName : "");
     int const fd = fileName ? open(fileName, O_RDONLY | O_CLOEXEC) : -1;
     if (fd < 0) {
         m_last_error = FAILED_TO_READ + m_file_name;
@@ -275,7 +275,7 @@ bool Properties::readText(std::string const& text) {
 
 bool Properties::readStream(std::istream& in) {
     if (!in.good()) {
-        m_last_error = FAILED_TO_READ + m_file_name;
+        m_last_error = FAILED_TO_READ + fileName();
         return false;
     }
     // The state the read leaves is set with the caller's exceptions off;
@@ -285,7 +285,7 @@ bool Properties::readStream(std::istream& in) {
     bool const result = readSource(source, nullptr);
     in.setstate(source.failed() ? std::ios::badbit | std::ios::eofbit : std::ios::eofbit);
     if (result && source.failed()) {
-        m_last_error = FAILED_TO_READ + m_file_name;
+        m_last_error = FAILED_TO_READ + fileName();
         return false;
     }
     return result;
@@ -343,11 +343,11 @@ bool Properties::readSource(Source& source, Selection const* selection) {
         switch (scan) {
             case Scan::Complete: break;
             case Scan::LineTooLong:
-                m_last_error = FAILED_TO_READ + m_file_name + ": line " + std::to_string(lineNumber) +
+                m_last_error = FAILED_TO_READ + fileName() + ": line " + std::to_string(lineNumber) +
                                " is longer than " + std::to_string(s_max_line_length) + " bytes";
                 return false;
             case Scan::TextTooLong:
-                m_last_error = FAILED_TO_READ + m_file_name + ": the text is longer than " +
+                m_last_error = FAILED_TO_READ + fileName() + ": the text is longer than " +
                                std::to_string(s_max_text_length) + " bytes";
                 return false;
             case Scan::NeedMore: break;
