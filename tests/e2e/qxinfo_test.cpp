@@ -102,27 +102,14 @@ protected:
 
     Subprocess::Result qxinfo(std::string const& qxpath,
                               std::vector<std::string> const& arguments = {}) const {
-        Subprocess run(QXINFO_PATH);
-        run.argv0("qxinfo")
-            .args(arguments)
-            .env("HOME", m_directory.path())
-            .env("QXPATH", qxpath)
-            .env("QX_DEVICE_DIR", "devices")
-            .workingDirectory(m_directory.path())
-            .timeout(60s);
-#ifdef QX_KIT_SANITIZED
-        run.env("LD_LIBRARY_PATH", QX_HOSTLIB_LIBRARY_DIR);
-#else
-        run.unsetEnv("LD_LIBRARY_PATH");
-#endif
+        Subprocess run = TestSupport::kitTool(QXINFO_PATH, m_directory, qxpath, arguments);
+        run.argv0("qxinfo").env("QX_DEVICE_DIR", "devices");
         return run.run();
     }
 
     // The device directory is relative to the working directory, so the
     // texts that name it are the same in every run.
-    std::string noCard() const {
-        return replaceAll(k_noCard, "DEVICES", "devices");
-    }
+    std::string noCard() const { return replaceAll(k_noCard, "DEVICES", "devices"); }
 
     TemporaryDirectory m_directory;
 };

@@ -62,13 +62,13 @@ inline std::string assembleProgram(TemporaryDirectory const& directory, std::str
     return path;
 }
 
-// qxrun in the directory (also HOME), with the configuration found along
-// qxpath and the host library found through the run path.
-inline Subprocess::Result runQxrun(TemporaryDirectory const& directory, std::string const& qxpath,
-                                   std::vector<std::string> const& arguments,
-                                   Environment const& environment = {}) {
+// A tool of the kit (program) in the directory (also HOME), with the
+// configuration found along qxpath and the host library found through the
+// run path; the caller adds what else the run needs.
+inline Subprocess kitTool(char const* program, TemporaryDirectory const& directory, std::string const& qxpath,
+                          std::vector<std::string> const& arguments) {
     using namespace std::chrono_literals;
-    Subprocess run(QXRUN_PATH);
+    Subprocess run(program);
     run.args(arguments)
         .env("HOME", directory.path())
         .env("QXPATH", qxpath)
@@ -81,6 +81,14 @@ inline Subprocess::Result runQxrun(TemporaryDirectory const& directory, std::str
 #else
     run.unsetEnv("LD_LIBRARY_PATH");
 #endif
+    return run;
+}
+
+// qxrun, run as kitTool says, with more environment variables.
+inline Subprocess::Result runQxrun(TemporaryDirectory const& directory, std::string const& qxpath,
+                                   std::vector<std::string> const& arguments,
+                                   Environment const& environment = {}) {
+    Subprocess run = kitTool(QXRUN_PATH, directory, qxpath, arguments);
     for (auto const& [name, value] : environment) run.env(name, value);
     return run.run();
 }
