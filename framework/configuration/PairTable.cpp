@@ -11,9 +11,10 @@ namespace {
 // section is small, and an index would cost more memory than it saves.
 std::size_t const k_linear_limit = 64;
 // Up to this many pairs a prefix query scans the table and sorts what it
-// finds. Larger tables answer their first queries so as well, which is
-// cheaper than sorting all names for a single query (the host library
-// asks one); further queries sort the names once.
+// finds. Larger tables answer a section (a prefix ending in a dot) from
+// the section index, and their first other queries by a scan, which is
+// cheaper than sorting all names for a single query; further queries sort
+// the names once.
 std::size_t const k_scan_limit = 64;
 int const k_scans_before_sorting = 2;
 std::size_t const k_largest_block = std::size_t(64) << 10;
@@ -306,15 +307,41 @@ void PairTable::removeDropped(std::vector<std::uint32_t> const& dropped) {
     }
 }
 
+PairTable::Slot* PairTable::sectionSlot(std::vector<Slot>& slots, std::vector<Section> const& sections,
+                                        std::string_view name, std::uint32_t tag) {
+    std::size_t at = static_cast<std::size_t>((std::uint64_t(tag) * slots.size()) >> 32);
+    for (;;) {
+        Slot& slot = slots[at];
+        if (slot.position == 0 || (slot.tag == tag && sections[slot.position - 1].name == name)) return &slot;
+        if (++at == slots.size()) at = 0;
+    }
+}
+
 std::uint32_t PairTable::sectionOf(Sections& sections, std::string_view name) {
-    auto const found = sections.by_name.find(name);
-    if (found != sections.by_name.end()) return found->second;
+    std::uint32_t const tag = tagOf(hashOf(name));
+    if (!sections.by_name.empty()) {
+        Slot const* slot = sectionSlot(sections.by_name, sections.sections, name, tag);
+        if (slot->position != 0) return slot->position - 1;
+    }
     std::uint32_t const index = std::uint32_t(sections.sections.size());
     sections.sections.emplace_back();
-    sections.by_name.emplace(name, index);
-    std::size_t const dot = name.rfind('.');
-    if (dot != std::string_view::npos) {
-        std::uint32_t const parent = sectionOf(sections, name.substr(0, dot));
+    sections.sections.back().name = name;
+    // At most three quarters of the slots in use; growing places the
+    // sections by their tags again.
+    if (4 * sections.sections.size() > 3 * sections.by_name.size()) {
+        std::vector<Slot> grown(std::max<std::size_t>(64, 2 * sections.by_name.size()), Slot{0, 0});
+        for (Slot const& slot : sections.by_name) {
+            if (slot.position != 0)
+                *sectionSlot(grown, sections.sections, sections.sections[slot.position - 1].name, slot.tag) =
+                    slot;
+        }
+        sections.by_name.swap(grown);
+    }
+    *sectionSlot(sections.by_name, sections.sections, name, tag) = Slot{index + 1, tag};
+    void const* dot = memrchr(name.data(), '.', name.size());
+    if (dot != nullptr) {
+        std::uint32_t const parent =
+            sectionOf(sections, name.substr(0, std::size_t(static_cast<char const*>(dot) - name.data())));
         sections.sections[index].next_sibling = sections.sections[parent].first_child;
         sections.sections[parent].first_child = index + 1;
     }
@@ -324,9 +351,15 @@ std::uint32_t PairTable::sectionOf(Sections& sections, std::string_view name) {
 void PairTable::addToSections(Sections& sections, std::vector<Pair> const& pairs, std::uint32_t position) {
     sections.next_in_section.resize(pairs.size(), 0);
     std::string_view const name = pairs[position].nameView();
-    std::size_t const dot = name.rfind('.');
-    if (dot == std::string_view::npos) return;
-    Section& section = sections.sections[sectionOf(sections, name.substr(0, dot))];
+    void const* dot = memrchr(name.data(), '.', name.size());
+    if (dot == nullptr) return;
+    std::string_view const sectionName =
+        name.substr(0, std::size_t(static_cast<char const*>(dot) - name.data()));
+    if (sections.sections.empty() || sectionName != sections.last_name) {
+        sections.last_index = sectionOf(sections, sectionName);
+        sections.last_name = sectionName;
+    }
+    Section& section = sections.sections[sections.last_index];
     sections.next_in_section[position] = section.first_pair;
     section.first_pair = position + 1;
 }
@@ -335,13 +368,16 @@ std::vector<std::uint32_t> PairTable::inSection(std::string_view prefix) const {
     Data& d = *m_data;
     if (!d.sections) {
         d.sections = std::make_shared<Sections>();
+        d.sections->next_in_section.reserve(d.pairs.size());
         for (std::uint32_t i = 0; i < d.pairs.size(); ++i) addToSections(*d.sections, d.pairs, i);
     }
     Sections const& sections = *d.sections;
     std::vector<std::uint32_t> found;
-    auto const top = sections.by_name.find(prefix.substr(0, prefix.size() - 1));
-    if (top == sections.by_name.end()) return found;
-    std::vector<std::uint32_t> pending{top->second};
+    if (sections.by_name.empty()) return found;
+    std::string_view const topName = prefix.substr(0, prefix.size() - 1);
+    Slot const* top = sectionSlot(d.sections->by_name, sections.sections, topName, tagOf(hashOf(topName)));
+    if (top->position == 0) return found;
+    std::vector<std::uint32_t> pending{top->position - 1};
     while (!pending.empty()) {
         Section const& section = sections.sections[pending.back()];
         pending.pop_back();
@@ -439,6 +475,10 @@ std::vector<std::uint32_t> PairTable::withPrefix(std::string_view prefix) const 
     auto const byName = [&d](std::uint32_t a, std::uint32_t b) {
         return d.pairs[a].nameView() < d.pairs[b].nameView();
     };
+    bool const isSection = !prefix.empty() && prefix.back() == '.';
+    // A section of a large table comes from the section index, which one
+    // pass over the names builds (about what a single scan costs).
+    if (!ordered() && isSection && d.pairs.size() > k_scan_limit) return inSection(prefix);
     if (!ordered() && (d.pairs.size() <= k_scan_limit || d.unordered_prefix_scans < k_scans_before_sorting)) {
         if (d.pairs.size() > k_scan_limit) ++d.unordered_prefix_scans;
         for (std::uint32_t i = 0; i < d.pairs.size(); ++i) {
@@ -447,7 +487,6 @@ std::vector<std::uint32_t> PairTable::withPrefix(std::string_view prefix) const 
         std::sort(found.begin(), found.end(), byName);
         return found;
     }
-    if (!ordered() && !prefix.empty() && prefix.back() == '.') return inSection(prefix);
     std::vector<std::uint32_t> const& all = order();
     auto at = std::lower_bound(all.begin(), all.end(), prefix, [&d](std::uint32_t i, std::string_view p) {
         return d.pairs[i].nameView() < p;

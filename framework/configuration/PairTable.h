@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -99,17 +98,25 @@ private:
     // Lets a large table answer prefix queries that end in a dot (a node's
     // section) without sorting all its names.
     struct Section {
+        std::string_view name;
         std::uint32_t first_pair = 0;   // position + 1, 0 for none
         std::uint32_t first_child = 0;  // section index + 1
         std::uint32_t next_sibling = 0;
     };
     struct Sections {
-        std::unordered_map<std::string_view, std::uint32_t> by_name;
+        // The sections by name, as the pairs are found by theirs: the
+        // section index + 1 (0 when free) and the tag of its name.
+        std::vector<Slot> by_name;
         std::vector<Section> sections;
         std::vector<std::uint32_t> next_in_section;  // per pair, position + 1
         // How the last section asked for was sorted: its i-th name in
         // order was its last_arrangement[i]-th as collected.
         std::vector<std::uint32_t> last_arrangement;
+        // The section the last pair added went to: a configuration lists
+        // a node's keys one after another, so most pairs go to the same
+        // section as the pair before them and need no search by name.
+        std::string_view last_name;
+        std::uint32_t last_index = 0;
     };
     // Everything but the pointer to it, so that an empty table (a node's
     // asm and abi sets are mostly empty) takes no more than a pointer.
@@ -144,6 +151,9 @@ private:
     bool ordered() const;
     void appendPair(std::string_view name, std::string_view value, Slot* slot, std::uint64_t hash);
     static std::uint32_t sectionOf(Sections& sections, std::string_view name);
+    // The slot of the section with the name, or the free one where it goes.
+    static Slot* sectionSlot(std::vector<Slot>& slots, std::vector<Section> const& sections,
+                             std::string_view name, std::uint32_t tag);
     static void addToSections(Sections& sections, std::vector<Pair> const& pairs, std::uint32_t position);
     std::vector<std::uint32_t> inSection(std::string_view prefix) const;
 

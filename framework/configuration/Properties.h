@@ -232,6 +232,10 @@ private:
     // tells that the store has no pair of the name.
     void storeShared(std::string_view name, std::string_view value, bool isList, std::string_view delimiter,
                      Properties const& source, bool isNew = false);
+    // The same for a name without NUL, a value without an environment
+    // reference and a delimiter without NUL, whose texts this store holds.
+    void storeHeld(std::string_view name, std::string_view value, bool isList, std::string_view delimiter,
+                   bool isNew);
     // The stored pair for a read: null when the store is not ready
     // (silently) or the name is absent (with the not-found message).
     PairTable::Pair* findForRead(std::string_view name);

@@ -111,7 +111,12 @@ void Properties::storeShared(std::string_view name, std::string_view value, bool
     }
     m_pairs.shareTextOf(source.m_pairs);
     // As set() with the delimiter as a C string: it ends at a NUL.
-    if (isList) recordDelimiter(name, delimiter.substr(0, delimiter.find('\0')), true);
+    storeHeld(name, value, isList, delimiter.substr(0, delimiter.find('\0')), isNew);
+}
+
+void Properties::storeHeld(std::string_view name, std::string_view value, bool isList,
+                           std::string_view delimiter, bool isNew) {
+    if (isList) recordDelimiter(name, delimiter, true);
     if (isNew)
         m_pairs.insertNew(name, value);
     else if (PairTable::Pair* pair = m_pairs.find(name))

@@ -5,6 +5,7 @@
 #define CONFIGURATION_PROPERTIESSHARING_H
 
 #include <array>
+#include <cstddef>
 #include <string>
 
 namespace Configuration {
@@ -24,6 +25,16 @@ public:
     // precedence, into target under the rest of their names.
     static SectionCopy copySection(std::array<Properties*, 3> const& stores, std::string const& prefix,
                                    Properties& target);
+
+private:
+    struct Scratch;
+    // The section's names, each from the first store (system, user,
+    // command line) that has it; false when there is none.
+    static bool collectNames(std::array<Properties*, 3> const& stores, std::string const& prefix,
+                             Scratch& scratch);
+    // The value of highest precedence of a name and its delimiter; false
+    // when the name needs the general copy.
+    static bool findValue(std::array<Properties*, 3> const& stores, std::size_t nameIndex, Scratch& scratch);
 };
 
 }  // namespace Configuration
