@@ -81,8 +81,13 @@ std::uint64_t PairTable::hashOf(std::string_view text) {
         hash ^= hash >> 32;
     }
     if (left > 0) {
+        // The last bytes: in a long text, the last eight (some of them
+        // hashed already), which saves a copy of a variable length.
         std::uint64_t word = 0;
-        std::memcpy(&word, p, left);
+        if (text.size() >= 8)
+            std::memcpy(&word, text.data() + text.size() - 8, 8);
+        else
+            std::memcpy(&word, p, left);
         hash = (hash ^ word) * k_multiplier;
     }
     // Every bit of the input reaches the bits the index uses.
@@ -178,6 +183,21 @@ void PairTable::insertNew(std::string_view name, std::string_view value) {
         return;
     }
     insert(name, value);
+}
+
+void PairTable::appendDistinct(std::vector<Pair> const& pairs) {
+    Data& d = data();
+    if (!d.slots.empty() || d.pairs.size() + pairs.size() > k_linear_limit) {
+        for (Pair const& pair : pairs) insertNew(pair.nameView(), pair.valueView());
+        return;
+    }
+    std::size_t const first = d.pairs.size();
+    d.pairs.insert(d.pairs.end(), pairs.begin(), pairs.end());
+    d.order.clear();
+    if (d.sections) {
+        for (std::size_t i = first; i < d.pairs.size(); ++i)
+            addToSections(*d.sections, d.pairs, std::uint32_t(i));
+    }
 }
 
 void PairTable::appendPair(std::string_view name, std::string_view value, Slot* slot, std::uint64_t hash) {
@@ -349,7 +369,7 @@ std::uint32_t PairTable::sectionOf(Sections& sections, std::string_view name) {
 }
 
 void PairTable::addToSections(Sections& sections, std::vector<Pair> const& pairs, std::uint32_t position) {
-    sections.next_in_section.resize(pairs.size(), 0);
+    if (sections.next_in_section.size() < pairs.size()) sections.next_in_section.resize(pairs.size(), 0);
     std::string_view const name = pairs[position].nameView();
     void const* dot = memrchr(name.data(), '.', name.size());
     if (dot == nullptr) return;
@@ -364,20 +384,20 @@ void PairTable::addToSections(Sections& sections, std::vector<Pair> const& pairs
     section.first_pair = position + 1;
 }
 
-std::vector<std::uint32_t> PairTable::inSection(std::string_view prefix) const {
+void PairTable::inSection(std::string_view prefix, std::vector<std::uint32_t>& found) const {
     Data& d = *m_data;
     if (!d.sections) {
         d.sections = std::make_shared<Sections>();
-        d.sections->next_in_section.reserve(d.pairs.size());
+        d.sections->next_in_section.resize(d.pairs.size(), 0);
         for (std::uint32_t i = 0; i < d.pairs.size(); ++i) addToSections(*d.sections, d.pairs, i);
     }
-    Sections const& sections = *d.sections;
-    std::vector<std::uint32_t> found;
-    if (sections.by_name.empty()) return found;
+    Sections& sections = *d.sections;
+    if (sections.by_name.empty()) return;
     std::string_view const topName = prefix.substr(0, prefix.size() - 1);
-    Slot const* top = sectionSlot(d.sections->by_name, sections.sections, topName, tagOf(hashOf(topName)));
-    if (top->position == 0) return found;
-    std::vector<std::uint32_t> pending{top->position - 1};
+    Slot const* top = sectionSlot(sections.by_name, sections.sections, topName, tagOf(hashOf(topName)));
+    if (top->position == 0) return;
+    std::vector<std::uint32_t>& pending = sections.pending;
+    pending.assign(1, top->position - 1);
     while (!pending.empty()) {
         Section const& section = sections.sections[pending.back()];
         pending.pop_back();
@@ -400,18 +420,22 @@ std::vector<std::uint32_t> PairTable::inSection(std::string_view prefix) const {
     // added in the same order: the arrangement the last section was sorted
     // by is tried first. Names are distinct, so a range in order is the
     // sorted one.
-    std::vector<std::uint32_t>& last = d.sections->last_arrangement;
-    std::vector<std::uint32_t> arranged(found.size());
+    std::vector<std::uint32_t>& last = sections.last_arrangement;
+    std::vector<std::uint32_t>& arranged = sections.arranged;
+    arranged.resize(found.size());
     if (last.size() == found.size()) {
         for (std::size_t i = 0; i < found.size(); ++i) arranged[i] = found[last[i]];
-        if (std::is_sorted(arranged.begin(), arranged.end(), byRest)) return arranged;
+        if (std::is_sorted(arranged.begin(), arranged.end(), byRest)) {
+            found.swap(arranged);
+            return;
+        }
     }
     for (std::uint32_t i = 0; i < arranged.size(); ++i) arranged[i] = i;
     std::sort(arranged.begin(), arranged.end(),
               [&found, &byRest](std::uint32_t a, std::uint32_t b) { return byRest(found[a], found[b]); });
     last = arranged;
     for (std::uint32_t& position : arranged) position = found[position];
-    return arranged;
+    found.swap(arranged);
 }
 
 void PairTable::setValue(Pair& pair, std::string_view value) {
@@ -467,10 +491,19 @@ std::vector<std::uint32_t> const& PairTable::order() const {
 
 std::vector<std::uint32_t> PairTable::withPrefix(std::string_view prefix) const {
     std::vector<std::uint32_t> found;
-    if (!m_data) return found;
+    withPrefix(prefix, found);
+    return found;
+}
+
+void PairTable::withPrefix(std::string_view prefix, std::vector<std::uint32_t>& found) const {
+    found.clear();
+    if (!m_data) return;
     Data& d = *m_data;
+    // Most names differ from the prefix in their first character.
     auto const matches = [&prefix](Pair const& pair) {
-        return pair.name_size >= prefix.size() && std::memcmp(pair.name, prefix.data(), prefix.size()) == 0;
+        return pair.name_size >= prefix.size() &&
+               (prefix.empty() ||
+                (pair.name[0] == prefix[0] && std::memcmp(pair.name, prefix.data(), prefix.size()) == 0));
     };
     auto const byName = [&d](std::uint32_t a, std::uint32_t b) {
         return d.pairs[a].nameView() < d.pairs[b].nameView();
@@ -478,21 +511,23 @@ std::vector<std::uint32_t> PairTable::withPrefix(std::string_view prefix) const 
     bool const isSection = !prefix.empty() && prefix.back() == '.';
     // A section of a large table comes from the section index, which one
     // pass over the names builds (about what a single scan costs).
-    if (!ordered() && isSection && d.pairs.size() > k_scan_limit) return inSection(prefix);
+    if (!ordered() && isSection && d.pairs.size() > k_scan_limit) {
+        inSection(prefix, found);
+        return;
+    }
     if (!ordered() && (d.pairs.size() <= k_scan_limit || d.unordered_prefix_scans < k_scans_before_sorting)) {
         if (d.pairs.size() > k_scan_limit) ++d.unordered_prefix_scans;
         for (std::uint32_t i = 0; i < d.pairs.size(); ++i) {
             if (matches(d.pairs[i])) found.push_back(i);
         }
         std::sort(found.begin(), found.end(), byName);
-        return found;
+        return;
     }
     std::vector<std::uint32_t> const& all = order();
     auto at = std::lower_bound(all.begin(), all.end(), prefix, [&d](std::uint32_t i, std::string_view p) {
         return d.pairs[i].nameView() < p;
     });
     for (; at != all.end() && matches(d.pairs[*at]); ++at) found.push_back(*at);
-    return found;
 }
 
 }  // namespace Configuration

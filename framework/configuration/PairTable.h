@@ -69,6 +69,8 @@ public:
     void reservePending(std::size_t count);
     // As insert, for a name the caller knows is not there.
     void insertNew(std::string_view name, std::string_view value);
+    // As insertNew for each, for distinct names.
+    void appendDistinct(std::vector<Pair> const& pairs);
     static void setValue(Pair& pair, std::string_view value);
 
     // A copy of text in a block of this table's own.
@@ -83,6 +85,8 @@ public:
     std::vector<std::uint32_t> const& order() const;
     // Positions of the pairs whose names begin with prefix, in name order.
     std::vector<std::uint32_t> withPrefix(std::string_view prefix) const;
+    // The same into found, whose room is reused.
+    void withPrefix(std::string_view prefix, std::vector<std::uint32_t>& found) const;
 
 private:
     // A slot of the index: the position + 1 of a pair (0 when free) and
@@ -112,6 +116,9 @@ private:
         // How the last section asked for was sorted: its i-th name in
         // order was its last_arrangement[i]-th as collected.
         std::vector<std::uint32_t> last_arrangement;
+        // Room for the sections still to visit and a sorting, reused.
+        std::vector<std::uint32_t> pending;
+        std::vector<std::uint32_t> arranged;
         // The section the last pair added went to: a configuration lists
         // a node's keys one after another, so most pairs go to the same
         // section as the pair before them and need no search by name.
@@ -155,7 +162,7 @@ private:
     static Slot* sectionSlot(std::vector<Slot>& slots, std::vector<Section> const& sections,
                              std::string_view name, std::uint32_t tag);
     static void addToSections(Sections& sections, std::vector<Pair> const& pairs, std::uint32_t position);
-    std::vector<std::uint32_t> inSection(std::string_view prefix) const;
+    void inSection(std::string_view prefix, std::vector<std::uint32_t>& found) const;
 
     std::unique_ptr<Data> m_data;
 };

@@ -311,32 +311,52 @@ bool Properties::readSource(Source& source, Selection const* selection) {
     // as when they were stored one by one.
     PendingLines pending;
     std::string detail;
+    // Takes the complete logical line [lineBegin, lineEnd) of the block;
+    // false at a syntax error.
+    auto const takeLine = [&](char const* lineBegin, char const* lineEnd) {
+        ParsedLine line;
+        LineKind const kind = parseLine(lineBegin, lineEnd, line, detail);
+        if (kind == LineKind::Error) {
+            indexLines(pending);
+            setSyntaxError(lineNumber, detail);
+            return false;
+        }
+        // A selective read checks every line as usual but stores only
+        // the names it selects, copied so that the block can be reused.
+        if (kind == LineKind::Skip || (selection && !(*selection)(line.name))) return true;
+        if (!selection && !blockUsed) {
+            m_pairs.hold(block);
+            blockUsed = true;
+        }
+        pending.line_numbers.push_back(lineNumber);
+        appendLine(line, selection != nullptr, pending);
+        return true;
+    };
     for (;;) {
+        // The usual line: it ends in the block, within the bounds, and
+        // does not go on to the next one.
+        char* const data = block.get();
+        if (void const* newline = std::memchr(data + begin, '\n', filled - begin)) {
+            std::size_t const end = static_cast<std::size_t>(static_cast<char const*>(newline) - data);
+            std::size_t const length = end - begin;
+            if ((length < 2 || data[end - 1] != '\\') && length <= s_max_line_length &&
+                offset + end + 1 <= s_max_text_length) {
+                lineNumber = nextLineNumber(lineNumber);
+                if (!takeLine(data + begin, data + end)) return false;
+                begin = end + 1;
+                continue;
+            }
+        }
         if (begin == filled && atEnd) {
             indexLines(pending);
             return true;
         }
         Extent extent;
-        Scan const scan = scanLine(block.get(), begin, filled, atEnd, offset, lineNumber, extent);
+        Scan const scan = scanLine(data, begin, filled, atEnd, offset, lineNumber, extent);
         if (scan == Scan::Complete) {
-            std::size_t const end = extent.continued ? joinLine(block.get(), begin, extent) : extent.end;
-            ParsedLine line;
-            LineKind const kind = parseLine(block.get() + begin, block.get() + end, line, detail);
+            std::size_t const end = extent.continued ? joinLine(data, begin, extent) : extent.end;
+            if (!takeLine(data + begin, data + end)) return false;
             begin = extent.next;
-            if (kind == LineKind::Error) {
-                indexLines(pending);
-                setSyntaxError(lineNumber, detail);
-                return false;
-            }
-            // A selective read checks every line as usual but stores only
-            // the names it selects, copied so that the block can be reused.
-            if (kind == LineKind::Skip || (selection && !(*selection)(line.name))) continue;
-            if (!selection && !blockUsed) {
-                m_pairs.hold(block);
-                blockUsed = true;
-            }
-            pending.line_numbers.push_back(lineNumber);
-            appendLine(line, selection != nullptr, pending);
             continue;
         }
         if (scan != Scan::NeedMore) indexLines(pending);

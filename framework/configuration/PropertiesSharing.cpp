@@ -1,5 +1,7 @@
 #include "configuration/PropertiesSharing.h"
 
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "configuration/Properties.h"
@@ -18,6 +20,16 @@ std::string_view trimmed(std::string_view value) {
     return value;
 }
 
+// Whether a value holds the start of an environment reference. Values
+// are short: a plain loop beats a general search.
+bool hasReference(std::string_view value) {
+    for (std::size_t i = 0; i + 1 < value.size(); ++i) {
+        if (value[i] == Properties::START_ENV_VAR[0] && value[i + 1] == Properties::START_ENV_VAR[1])
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 // The buffers of a copy, kept from one section to the next: a large
@@ -32,44 +44,63 @@ struct PropertiesSharing::Scratch {
         std::string_view value;
         bool is_list;
         std::string_view delimiter;
-        Properties const* owner;
     };
+    // The names in collection order: a run per store, each in name order.
     std::vector<Collected> names;
+    std::array<std::size_t, 4> run_starts{};
     std::vector<Found> found;
     // Per store in lookup order: whether it has a key of the section, and
     // the delimiters it records under the section's prefix.
     std::array<bool, 3> has_keys{};
     std::array<std::vector<std::uint32_t>, 3> delimiters;
+    std::vector<std::uint32_t> in_section;
+    std::vector<PairTable::Pair> pairs;
 };
+
+// Found once per copy: a thread's buffers live in thread-local storage,
+// which is slow to reach from a shared library.
+__attribute__((noinline)) PropertiesSharing::Scratch& PropertiesSharing::threadScratch() {
+    thread_local Scratch scratch;
+    return scratch;
+}
 
 PropertiesSharing::SectionCopy PropertiesSharing::copySection(std::array<Properties*, 3> const& stores,
                                                               std::string const& prefix, Properties& target) {
-    thread_local Scratch scratch;
+    Scratch& scratch = threadScratch();
     scratch.names.clear();
     scratch.found.clear();
     if (!collectNames(stores, prefix, scratch)) return SectionCopy::Empty;
-    for (std::size_t s = 0; s < stores.size(); ++s) {
-        scratch.delimiters[s].clear();
-        if (stores[s] && !stores[s]->m_delimiters.empty())
-            scratch.delimiters[s] = stores[s]->m_delimiters.withPrefix(prefix);
-    }
     scratch.found.reserve(scratch.names.size());
     for (std::size_t i = 0; i < scratch.names.size(); ++i) {
         if (!findValue(stores, i, scratch)) return SectionCopy::Unsure;
     }
-    // Names of one section are distinct: into an empty store they go
-    // without a search.
-    bool const isNew = target.m_pairs.empty();
-    target.m_pairs.reserve(target.m_pairs.size() + scratch.names.size());
+    markLists(stores, prefix, scratch);
     // A delimiter may come from another store than the value.
     for (Properties const* store : stores) {
         if (store) target.m_pairs.shareTextOf(store->m_pairs);
     }
-    for (std::size_t i = 0; i < scratch.names.size(); ++i) {
-        Scratch::Found const& found = scratch.found[i];
-        target.storeHeld(scratch.names[i].name.substr(prefix.size()), found.value, found.is_list,
-                         found.delimiter, isNew);
+    std::size_t const count = scratch.names.size();
+    if (!target.m_pairs.empty()) {
+        target.m_pairs.reserve(target.m_pairs.size() + count);
+        for (std::size_t i = 0; i < count; ++i) {
+            Scratch::Found const& found = scratch.found[i];
+            target.storeHeld(scratch.names[i].name.substr(prefix.size()), found.value, found.is_list,
+                             found.delimiter, false);
+        }
+        return SectionCopy::Copied;
     }
+    // Names of one section are distinct: into an empty store they go at
+    // once, without a search.
+    scratch.pairs.clear();
+    for (std::size_t i = 0; i < count; ++i) {
+        std::string_view const name = scratch.names[i].name.substr(prefix.size());
+        std::string_view const value = scratch.found[i].value;
+        scratch.pairs.push_back(
+            {name.data(), value.data(), std::uint32_t(name.size()), std::uint32_t(value.size())});
+        if (scratch.found[i].is_list) target.recordDelimiter(name, scratch.found[i].delimiter, true);
+    }
+    target.m_pairs.appendDistinct(scratch.pairs);
+    target.m_ready = true;
     return SectionCopy::Copied;
 }
 
@@ -77,11 +108,14 @@ bool PropertiesSharing::collectNames(std::array<Properties*, 3> const& stores, s
                                      Scratch& scratch) {
     // The names in the order the section extraction collects them: the
     // system store's, then the new ones of the user's and the command line's.
+    std::size_t run = 0;
     for (std::size_t i = stores.size(); i-- > 0;) {
         Properties const* store = stores[i];
         scratch.has_keys[i] = false;
+        scratch.run_starts[run++] = scratch.names.size();
         if (!store || !store->m_ready) continue;
-        for (std::uint32_t index : store->m_pairs.withPrefix(prefix)) {
+        store->m_pairs.withPrefix(prefix, scratch.in_section);
+        for (std::uint32_t index : scratch.in_section) {
             scratch.has_keys[i] = true;
             PairTable::Pair const& pair = store->m_pairs.at(index);
             std::string_view const name = pair.nameView();
@@ -91,6 +125,7 @@ bool PropertiesSharing::collectNames(std::array<Properties*, 3> const& stores, s
             if (!seen) scratch.names.push_back({name, store, &pair});
         }
     }
+    scratch.run_starts[run] = scratch.names.size();
     return !scratch.names.empty();
 }
 
@@ -98,35 +133,51 @@ bool PropertiesSharing::findValue(std::array<Properties*, 3> const& stores, std:
                                   Scratch& scratch) {
     Scratch::Collected const& collected = scratch.names[nameIndex];
     std::string_view const name = collected.name;
-    if (name.find('\0') != std::string_view::npos) return false;
-    Scratch::Found item{std::string_view(), false, std::string_view(), nullptr};
+    if (std::memchr(name.data(), '\0', name.size()) != nullptr) return false;
     for (std::size_t s = 0; s < stores.size(); ++s) {
         // A store without a key of the section has none of this name.
         if (!scratch.has_keys[s]) continue;
         Properties const* store = stores[s];
         PairTable::Pair const* pair = store == collected.store ? collected.pair : store->m_pairs.find(name);
         if (!pair) continue;
-        item.value = trimmed(pair->valueView());
-        if (item.value.empty()) continue;
-        item.owner = store;
-        break;
+        std::string_view const value = trimmed(pair->valueView());
+        if (value.empty()) continue;
+        if (hasReference(value)) return false;
+        scratch.found.push_back({value, false, std::string_view()});
+        return true;
     }
-    if (!item.owner || item.value.find(Properties::START_ENV_VAR) != std::string_view::npos) return false;
-    for (std::size_t s = 0; s < stores.size(); ++s) {
+    return false;
+}
+
+void PropertiesSharing::markLists(std::array<Properties*, 3> const& stores, std::string const& prefix,
+                                  Scratch& scratch) {
+    // A name's delimiter is the first non-empty one in lookup order: the
+    // stores are gone through the other way round, each overriding the
+    // ones after it. A section has few list names, each looked up by
+    // name in the runs of collected names.
+    auto const byName = [](Scratch::Collected const& collected, std::string_view name) {
+        return collected.name < name;
+    };
+    for (std::size_t s = stores.size(); s-- > 0;) {
+        if (!stores[s] || stores[s]->m_delimiters.empty()) continue;
+        stores[s]->m_delimiters.withPrefix(prefix, scratch.delimiters[s]);
         for (std::uint32_t index : scratch.delimiters[s]) {
             PairTable::Pair const& delimiter = stores[s]->m_delimiters.at(index);
-            if (delimiter.nameView() != name) continue;
-            if (delimiter.value_size > 0) {
-                item.is_list = true;
+            if (delimiter.value_size == 0) continue;
+            std::string_view const name = delimiter.nameView();
+            for (std::size_t run = 0; run + 1 < scratch.run_starts.size(); ++run) {
+                auto const begin = scratch.names.begin() + std::ptrdiff_t(scratch.run_starts[run]);
+                auto const end = scratch.names.begin() + std::ptrdiff_t(scratch.run_starts[run + 1]);
+                auto const at = std::lower_bound(begin, end, name, byName);
+                if (at == end || at->name != name) continue;
+                Scratch::Found& found = scratch.found[std::size_t(at - scratch.names.begin())];
+                found.is_list = true;
                 // As set() takes a delimiter: as a C string, ending at a NUL.
-                item.delimiter = delimiter.valueView().substr(0, delimiter.valueView().find('\0'));
+                found.delimiter = delimiter.valueView().substr(0, delimiter.valueView().find('\0'));
+                break;
             }
-            break;
         }
-        if (item.is_list) break;
     }
-    scratch.found.push_back(item);
-    return true;
 }
 
 }  // namespace Configuration

@@ -28,13 +28,17 @@ public:
 
 private:
     struct Scratch;
+    static Scratch& threadScratch();
     // The section's names, each from the first store (system, user,
     // command line) that has it; false when there is none.
     static bool collectNames(std::array<Properties*, 3> const& stores, std::string const& prefix,
                              Scratch& scratch);
-    // The value of highest precedence of a name and its delimiter; false
-    // when the name needs the general copy.
+    // The value of highest precedence of a name; false when the name
+    // needs the general copy.
     static bool findValue(std::array<Properties*, 3> const& stores, std::size_t nameIndex, Scratch& scratch);
+    // Marks the list names of the collected ones with their delimiters.
+    static void markLists(std::array<Properties*, 3> const& stores, std::string const& prefix,
+                          Scratch& scratch);
 };
 
 }  // namespace Configuration
