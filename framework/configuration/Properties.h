@@ -10,7 +10,9 @@
 #ifndef CONFIGURATION_PROPERTIES_H
 #define CONFIGURATION_PROPERTIES_H
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <map>
@@ -179,9 +181,37 @@ private:
     // Selects the names a read stores; a read without one stores all.
     using Selection = std::function<bool(std::string_view name)>;
 
-    bool readFile(char const* fileName, Selection const* selection = nullptr);
+    // What a file read tells and is told beyond its selection: the file
+    // it read, each pair line it found, and whether to read only a part
+    // of the file.
+    struct FilePlan {
+        // The file as fstat sees it: device, inode, size, change times.
+        using Identity = std::array<std::uint64_t, 7>;
+        Identity identity{};  // of the file read
+        // Called with each name read that does not begin with
+        // *note_unless_prefix, where its logical line begins in the file,
+        // and the number of the line before it.
+        void (*note)(void* context, std::string_view name, std::uint64_t begin, int lineBefore) = nullptr;
+        void* note_context = nullptr;
+        std::string const* note_unless_prefix = nullptr;
+        // When the file is still `expected`, only [begin, end) is read, as
+        // if it were the whole input, its lines numbered from lineBefore + 1.
+        bool part = false;
+        Identity expected{};
+        std::uint64_t begin = 0;
+        std::uint64_t end = 0;
+        int line_before = 0;
+    };
+    bool readFile(char const* fileName, Selection const* selection = nullptr, FilePlan* plan = nullptr);
+    // Where a read's input lies in its file: the position of its first
+    // byte and the number of the line before it.
+    struct Window {
+        std::uint64_t offset;
+        int line_before;
+    };
     // Reads the whole input of source, block by block, within the bounds.
-    bool readSource(Source& source, Selection const* selection);
+    bool readSource(Source& source, Selection const* selection, FilePlan const* plan = nullptr,
+                    Window window = Window{0, 0});
     // A line of `name = value` as read, before it is stored.
     struct ParsedLine {
         std::string_view name;

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -184,23 +185,51 @@ public:
     FileSource(FileSource const&) = delete;
     FileSource& operator=(FileSource const&) = delete;
 
+    // Reads only [begin, end) of the file from here on.
+    void limitTo(std::uint64_t begin, std::uint64_t end) {
+        m_limited = true;
+        m_position = begin;
+        m_end = std::max(begin, end);
+    }
     std::size_t read(char* buffer, std::size_t size) override {
+        if (m_limited) size = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_end - m_position));
+        if (size == 0) return 0;
         for (;;) {
-            ssize_t const count = ::read(m_fd, buffer, size);
-            if (count >= 0) return static_cast<std::size_t>(count);
+            ssize_t const count = m_limited ? ::pread(m_fd, buffer, size, static_cast<off_t>(m_position))
+                                            : ::read(m_fd, buffer, size);
+            if (count >= 0) {
+                m_position += static_cast<std::uint64_t>(count);
+                return static_cast<std::size_t>(count);
+            }
             if (errno == EINTR) continue;
             m_failed = true;
             return 0;
         }
     }
     std::size_t expectedSize(bool& known) const override {
+        if (m_limited) {
+            known = true;
+            return static_cast<std::size_t>(m_end - m_position);
+        }
         struct stat status;
         known = fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode);
         return known ? static_cast<std::size_t>(status.st_size) : 0;
     }
+    // The file as fstat sees it: device, inode, size and change times.
+    std::array<std::uint64_t, 7> identity() const {
+        struct stat status;
+        if (fstat(m_fd, &status) != 0) return {};
+        return {std::uint64_t(status.st_dev),          std::uint64_t(status.st_ino),
+                std::uint64_t(status.st_size),         std::uint64_t(status.st_mtim.tv_sec),
+                std::uint64_t(status.st_mtim.tv_nsec), std::uint64_t(status.st_ctim.tv_sec),
+                std::uint64_t(status.st_ctim.tv_nsec)};
+    }
 
 private:
     int m_fd;
+    bool m_limited = false;
+    std::uint64_t m_position = 0;
+    std::uint64_t m_end = 0;
 };
 
 class TextSource : public Properties::Source {
@@ -248,7 +277,7 @@ private:
 
 }  // namespace
 
-bool Properties::readFile(char const* fileName, Selection const* selection) {
+bool Properties::readFile(char const* fileName, Selection const* selection, FilePlan* plan) {
     setFileName(fileName ? fileName : "");
     int const fd = fileName ? open(fileName, O_RDONLY | O_CLOEXEC) : -1;
     if (fd < 0) {
@@ -256,7 +285,17 @@ bool Properties::readFile(char const* fileName, Selection const* selection) {
         return false;
     }
     FileSource source(fd);
-    bool const result = readSource(source, selection);
+    Window window{0, 0};
+    if (plan) {
+        plan->identity = source.identity();
+        // A part is read only from the very file it was found in; a file
+        // changed since, or another file by that name, is read whole.
+        if (plan->part && plan->identity == plan->expected && plan->identity != FilePlan::Identity{}) {
+            source.limitTo(plan->begin, plan->end);
+            window = Window{plan->begin, plan->line_before};
+        }
+    }
+    bool const result = readSource(source, selection, plan, window);
     if (result && source.failed()) {
         // A read error, as opposed to the end of the input, means the
         // input was not read completely, e.g. a directory given as file name.
@@ -291,7 +330,7 @@ bool Properties::readStream(std::istream& in) {
     return result;
 }
 
-bool Properties::readSource(Source& source, Selection const* selection) {
+bool Properties::readSource(Source& source, Selection const* selection, FilePlan const* plan, Window window) {
     // A selective read stores few pairs: it goes through the input block
     // by block, reusing each block that no pair points into.
     bool known = false;
@@ -301,25 +340,32 @@ bool Properties::readSource(Source& source, Selection const* selection) {
     std::size_t capacity = whole ? expected + 1 : blockSize;
     PairTable::Block block(new char[capacity]);
     bool blockUsed = false;
-    std::size_t begin = 0;   // the first byte not handled yet
-    std::size_t filled = 0;  // bytes of the block read so far
-    std::size_t offset = 0;  // position of the block's first byte in the input
+    std::size_t begin = 0;               // the first byte not handled yet
+    std::size_t filled = 0;              // bytes of the block read so far
+    std::size_t offset = window.offset;  // position of the block's first byte in the input
     bool atEnd = false;
-    int lineNumber = 0;
+    int lineNumber = window.line_before;
+    auto const note = plan ? plan->note : nullptr;
     // Pairs are indexed after the lines are read, or before a message of
     // a line that ends the read: each duplicate name's line is warned of
     // as when they were stored one by one.
     PendingLines pending;
     std::string detail;
-    // Takes the complete logical line [lineBegin, lineEnd) of the block;
-    // false at a syntax error.
-    auto const takeLine = [&](char const* lineBegin, char const* lineEnd) {
+    // Takes the complete logical line [lineBegin, lineEnd) of the block,
+    // which follows line number lineBefore; false at a syntax error.
+    auto const takeLine = [&](char const* lineBegin, char const* lineEnd, int lineBefore) {
         ParsedLine line;
         LineKind const kind = parseLine(lineBegin, lineEnd, line, detail);
         if (kind == LineKind::Error) {
             indexLines(pending);
             setSyntaxError(lineNumber, detail);
             return false;
+        }
+        if (note && kind == LineKind::Pair) {
+            std::string const& known = *plan->note_unless_prefix;
+            if (known.empty() || line.name.size() < known.size() ||
+                std::memcmp(line.name.data(), known.data(), known.size()) != 0)
+                note(plan->note_context, line.name, offset + begin, lineBefore);
         }
         // A selective read checks every line as usual but stores only
         // the names it selects, copied so that the block can be reused.
@@ -341,8 +387,9 @@ bool Properties::readSource(Source& source, Selection const* selection) {
             std::size_t const length = end - begin;
             if ((length < 2 || data[end - 1] != '\\') && length <= s_max_line_length &&
                 offset + end + 1 <= s_max_text_length) {
+                int const lineBefore = lineNumber;
                 lineNumber = nextLineNumber(lineNumber);
-                if (!takeLine(data + begin, data + end)) return false;
+                if (!takeLine(data + begin, data + end, lineBefore)) return false;
                 begin = end + 1;
                 continue;
             }
@@ -352,10 +399,11 @@ bool Properties::readSource(Source& source, Selection const* selection) {
             return true;
         }
         Extent extent;
+        int const lineBefore = lineNumber;
         Scan const scan = scanLine(data, begin, filled, atEnd, offset, lineNumber, extent);
         if (scan == Scan::Complete) {
             std::size_t const end = extent.continued ? joinLine(data, begin, extent) : extent.end;
-            if (!takeLine(data + begin, data + end)) return false;
+            if (!takeLine(data + begin, data + end, lineBefore)) return false;
             begin = extent.next;
             continue;
         }

@@ -158,6 +158,65 @@ TEST(PropertiesBlockReader, SelectiveReadsMatchFullReads) {
     }
 }
 
+// A section read from the places noted by a first reading gives what a
+// reading of the whole file for that section gives: pairs, warnings with
+// their line numbers, and failures; also when the file changed since.
+TEST(PropertiesBlockReader, SectionReadsMatchWholeFileReads) {
+    using Configuration::PropertiesSelection;
+    std::string const text =
+        "chip-id = 0\n"
+        "system.c0.n0.a = 1\n"
+        "system.c0.n0.b = 2\n"
+        "# a comment between\n"
+        "\n"
+        "system.c0.n1.a = 3\n"
+        "system.c0.n0.c = 4 \\\n  continued\n"
+        "system.c0.n1.a = 5\n"
+        "system.c0.nodes[] = n0,n1\n"
+        "system.c0.n2.l[;] = x;y\n"
+        "system.c0.n2.e =\n"
+        "system.c0.n0.b = 6\n"
+        "system.c.0.n3.a = 7\n"
+        "node-id = 0\n";
+    auto const readBoth = [](std::string const& path, std::string const& prefix, bool byPlaces) {
+        Properties store;
+        PropertiesSelection::SectionPlaces places;
+        auto const firstKeys = [](std::string_view name) {
+            return name.find("-id") != std::string_view::npos;
+        };
+        PropertiesSelection::addFromFile(store, path.c_str(), firstKeys, places);
+        bool const ok =
+            byPlaces
+                ? PropertiesSelection::addSectionFromFile(store, path.c_str(), prefix, places)
+                : PropertiesSelection::addFromFile(store, path.c_str(), [&prefix](std::string_view name) {
+                      return name.compare(0, prefix.size(), prefix) == 0;
+                  });
+        return Read{ok, pairsOf(store), lastError(store)};
+    };
+    TestSupport::TemporaryDirectory directory;
+    std::string const path = directory.write("t.cfg", text);
+    for (std::string const prefix : {"system.c0.n0.", "system.c0.n1.", "system.c0.n2.", "system.c.0.n3.",
+                                     "system.c0.n9.", "system.c0."}) {
+        SCOPED_TRACE(prefix);
+        Read const byPlaces = readBoth(path, prefix, true);
+        Read const whole = readBoth(path, prefix, false);
+        EXPECT_EQ(byPlaces.ok, whole.ok);
+        EXPECT_EQ(byPlaces.pairs, whole.pairs);
+        EXPECT_EQ(byPlaces.error, whole.error);
+    }
+    EXPECT_EQ(readBoth(path, "system.c0.n0.", true).error,
+              "Syntax error at line number 13 in file: " + path +
+                  "\n\tWarning: Property system.c0.n0.b already exists");
+    // The file changed between the readings: the second reads it whole.
+    Properties store;
+    PropertiesSelection::SectionPlaces places;
+    PropertiesSelection::addFromFile(
+        store, path.c_str(), [](std::string_view) { return false; }, places);
+    directory.write("t.cfg", "system.c0.n0.z = 9\nbroken\n" + text);
+    EXPECT_FALSE(PropertiesSelection::addSectionFromFile(store, path.c_str(), "system.c0.n0.", places));
+    EXPECT_EQ(lastError(store), "Syntax error at line number 2 in file: " + path + "\n\t'broken'");
+}
+
 // The warnings of a read: of the duplicate names and empty values, the
 // last line's stays as the last error, in a small store and in a large
 // one, and when the text adds to pairs read before. A list name given

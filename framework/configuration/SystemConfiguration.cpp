@@ -1,5 +1,6 @@
 // Finding and reading the system and user configuration files, and the
 // system prefix "system.<chip>.<node>." of the current chip and node.
+#include <array>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -109,15 +110,16 @@ bool endsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// Adds the selected keys of the system file, and of the user file while
-// it reads, to the stores; false when the system file fails.
-bool addSelected(ConfigurationFiles& files, PropertiesSelection::Selection const& select,
-                 std::string& error) {
-    if (!PropertiesSelection::addFromFile(*files.system, files.system_file.c_str(), select)) {
+// Adds keys of the system file, and of the user file while it reads, to
+// the stores through add(store, fileName, which file: 0 system, 1 user);
+// false when the system file fails.
+template <class Add>
+bool addToStores(ConfigurationFiles& files, Add const& add, std::string& error) {
+    if (!add(*files.system, files.system_file.c_str(), 0)) {
         files.system->getLastErrorMessage(error);
         return false;
     }
-    if (files.user && !PropertiesSelection::addFromFile(*files.user, files.user_file.c_str(), select)) {
+    if (files.user && !add(*files.user, files.user_file.c_str(), 1)) {
         // A user file that cannot be read is ignored; the system file suffices.
         files.user.reset();
         files.user_file.clear();
@@ -138,7 +140,13 @@ bool loadCurrentNodeConfiguration(ConfigurationFiles& files, std::string& error)
     if (!locateSystemAndUserFiles(files, error)) return false;
     files.system = std::make_unique<Properties>();
     if (!files.user_file.empty()) files.user = std::make_unique<Properties>();
-    if (!addSelected(files, isSystemPrefixKey, error)) {
+    // The first reading notes where each node's keys lie, so that the
+    // second reads only the lines of the current node.
+    std::array<PropertiesSelection::SectionPlaces, 2> places;
+    auto const addPrefixKeys = [&places](Properties& store, char const* fileName, std::size_t which) {
+        return PropertiesSelection::addFromFile(store, fileName, isSystemPrefixKey, places[which]);
+    };
+    if (!addToStores(files, addPrefixKeys, error)) {
         files.user_file.clear();
         return false;
     }
@@ -149,8 +157,10 @@ bool loadCurrentNodeConfiguration(ConfigurationFiles& files, std::string& error)
         return merged.get(value, key, true) && !value.empty();
     };
     if (!systemPrefix(lookup, prefix, prefixError)) return true;
-    return addSelected(
-        files, [&prefix](std::string_view key) { return key.compare(0, prefix.size(), prefix) == 0; }, error);
+    auto const addSection = [&places, &prefix](Properties& store, char const* fileName, std::size_t which) {
+        return PropertiesSelection::addSectionFromFile(store, fileName, prefix, places[which]);
+    };
+    return addToStores(files, addSection, error);
 }
 
 int listIndex(std::string const& list, std::string const& item) {
