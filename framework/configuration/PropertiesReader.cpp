@@ -215,10 +215,11 @@ public:
         known = fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode);
         return known ? static_cast<std::size_t>(status.st_size) : 0;
     }
-    // The file as fstat sees it: device, inode, size and change times.
+    // The file as fstat sees it: device, inode, size and change times;
+    // none for anything but a regular file (a pipe cannot be read twice).
     std::array<std::uint64_t, 7> identity() const {
         struct stat status;
-        if (fstat(m_fd, &status) != 0) return {};
+        if (fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode)) return {};
         return {std::uint64_t(status.st_dev),          std::uint64_t(status.st_ino),
                 std::uint64_t(status.st_size),         std::uint64_t(status.st_mtim.tv_sec),
                 std::uint64_t(status.st_mtim.tv_nsec), std::uint64_t(status.st_ctim.tv_sec),

@@ -71,15 +71,16 @@ PropertiesSharing::SectionCopy PropertiesSharing::copySection(std::array<Propert
     scratch.found.clear();
     if (!collectNames(stores, prefix, scratch)) return SectionCopy::Empty;
     scratch.found.reserve(scratch.names.size());
-    for (std::size_t i = 0; i < scratch.names.size(); ++i) {
-        if (!findValue(stores, i, scratch)) return SectionCopy::Unsure;
-    }
+    if (!findValues(stores, scratch)) return SectionCopy::Unsure;
     markLists(stores, prefix, scratch);
     // A delimiter may come from another store than the value.
     for (Properties const* store : stores) {
         if (store) target.m_pairs.shareTextOf(store->m_pairs);
     }
     std::size_t const count = scratch.names.size();
+    std::size_t lists = 0;
+    for (Scratch::Found const& found : scratch.found) lists += found.is_list ? 1 : 0;
+    if (lists > 0) target.m_delimiters.reserve(target.m_delimiters.size() + lists);
     if (!target.m_pairs.empty()) {
         target.m_pairs.reserve(target.m_pairs.size() + count);
         for (std::size_t i = 0; i < count; ++i) {
@@ -129,24 +130,37 @@ bool PropertiesSharing::collectNames(std::array<Properties*, 3> const& stores, s
     return !scratch.names.empty();
 }
 
-bool PropertiesSharing::findValue(std::array<Properties*, 3> const& stores, std::size_t nameIndex,
-                                  Scratch& scratch) {
-    Scratch::Collected const& collected = scratch.names[nameIndex];
-    std::string_view const name = collected.name;
-    if (std::memchr(name.data(), '\0', name.size()) != nullptr) return false;
-    for (std::size_t s = 0; s < stores.size(); ++s) {
-        // A store without a key of the section has none of this name.
-        if (!scratch.has_keys[s]) continue;
-        Properties const* store = stores[s];
-        PairTable::Pair const* pair = store == collected.store ? collected.pair : store->m_pairs.find(name);
-        if (!pair) continue;
-        std::string_view const value = trimmed(pair->valueView());
-        if (value.empty()) continue;
-        if (hasReference(value)) return false;
+bool PropertiesSharing::findValues(std::array<Properties*, 3> const& stores, Scratch& scratch) {
+    // A name with a NUL, an empty value or an environment reference
+    // needs the general copy.
+    auto const usual = [&scratch](std::string_view name, std::string_view value) {
+        if (std::memchr(name.data(), '\0', name.size()) != nullptr || value.empty() || hasReference(value))
+            return false;
         scratch.found.push_back({value, false, std::string_view()});
         return true;
+    };
+    // Usually one store has the section: each name's value is that of
+    // the pair it came with.
+    if (scratch.has_keys[0] + scratch.has_keys[1] + scratch.has_keys[2] == 1) {
+        for (Scratch::Collected const& collected : scratch.names) {
+            if (!usual(collected.name, trimmed(collected.pair->valueView()))) return false;
+        }
+        return true;
     }
-    return false;
+    for (Scratch::Collected const& collected : scratch.names) {
+        // The first non-empty value in lookup order; a store without a
+        // key of the section has none of this name.
+        std::string_view value;
+        for (std::size_t s = 0; s < stores.size() && value.empty(); ++s) {
+            if (!scratch.has_keys[s]) continue;
+            Properties const* store = stores[s];
+            PairTable::Pair const* pair =
+                store == collected.store ? collected.pair : store->m_pairs.find(collected.name);
+            if (pair) value = trimmed(pair->valueView());
+        }
+        if (!usual(collected.name, value)) return false;
+    }
+    return true;
 }
 
 void PropertiesSharing::markLists(std::array<Properties*, 3> const& stores, std::string const& prefix,

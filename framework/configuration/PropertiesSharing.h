@@ -33,9 +33,9 @@ private:
     // command line) that has it; false when there is none.
     static bool collectNames(std::array<Properties*, 3> const& stores, std::string const& prefix,
                              Scratch& scratch);
-    // The value of highest precedence of a name; false when the name
-    // needs the general copy.
-    static bool findValue(std::array<Properties*, 3> const& stores, std::size_t nameIndex, Scratch& scratch);
+    // The value of highest precedence of each name; false when one needs
+    // the general copy.
+    static bool findValues(std::array<Properties*, 3> const& stores, Scratch& scratch);
     // Marks the list names of the collected ones with their delimiters.
     static void markLists(std::array<Properties*, 3> const& stores, std::string const& prefix,
                           Scratch& scratch);

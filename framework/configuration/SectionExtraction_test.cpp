@@ -43,9 +43,16 @@ TEST(SectionExtraction, SectionKeysWithPrecedenceAndDelimitersWithoutThePrefix) 
                                bool extracted = CommandOptions::getCommandOptions()->extractSection(
                                    "system.chip1.core0", target);
                                std::cout << extracted << "\n" << dump(target);
+                               // An empty target takes the same keys.
+                               Properties fresh;
+                               extracted = CommandOptions::getCommandOptions()->extractSection(
+                                   "system.chip1.core0", fresh);
+                               std::cout << extracted << "\n" << dump(fresh);
                            }),
                 ExitedWithCode(0), "");
-    EXPECT_EQ(dir.out(), "1\na=1\nb.c=2\nlist[:]=x:y\nother=kept\nshared=user\nuseronly=u\n");
+    std::string const section = "a=1\nb.c=2\nlist[:]=x:y\n";
+    EXPECT_EQ(dir.out(), "1\n" + section + "other=kept\nshared=user\nuseronly=u\n1\n" + section +
+                             "shared=user\nuseronly=u\n");
 }
 
 TEST(SectionExtraction, EmptyOrMissingSectionLeavesTheTargetUntouched) {
