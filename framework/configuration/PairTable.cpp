@@ -23,6 +23,9 @@ std::size_t const k_largest_block = std::size_t(64) << 10;
 std::size_t const k_slots_per_group = 256;
 int const k_group_bits = 12;
 std::size_t const k_prefetch_distance = 8;
+// An index up to this size stays in a core's second-level cache while it
+// is filled (1 to 2 MiB on current cores).
+std::size_t const k_cached_index_bytes = std::size_t(2) << 20;
 
 }  // namespace
 
@@ -270,39 +273,51 @@ void PairTable::indexPendingLinearly(std::vector<bool>& dropped, bool lastValueW
 void PairTable::indexPendingByTag(std::vector<bool>& dropped, bool lastValueWins) {
     Data& d = *m_data;
     std::vector<std::uint32_t> const& tags = d.pending_tags;
-    std::uint32_t const first = std::uint32_t(indexedCount());
-    // The pending pairs are grouped by the top bits of their tags, each
-    // group of a stretch of a few hundred slots, keeping their order
-    // within a group: the pairs of one name stay in the order they came.
-    int bits = 0;
-    while (bits < k_group_bits && (std::size_t(k_slots_per_group) << bits) < d.slots.size()) ++bits;
-    std::vector<std::uint32_t> starts((std::size_t(1) << bits) + 1, 0);
-    auto const groupOf = [bits](std::uint32_t tag) { return bits == 0 ? 0 : tag >> (32 - bits); };
-    for (std::uint32_t tag : tags) ++starts[groupOf(tag) + 1];
-    for (std::size_t g = 1; g < starts.size(); ++g) starts[g] += starts[g - 1];
     struct Entry {
         std::uint32_t tag;
         std::uint32_t index;
     };
+    std::vector<Pair>& pairs = d.pairs;
+    std::uint32_t const first = std::uint32_t(indexedCount());
+    std::size_t const size = d.slots.size();
+    // Indexes the pending pairs in the order entryAt(k) gives them.
+    auto const indexInOrder = [&](auto const& entryAt) {
+        for (std::size_t k = 0; k < tags.size(); ++k) {
+            // The slot of a later pair is fetched while this one is indexed.
+            if (k + k_prefetch_distance < tags.size())
+                __builtin_prefetch(
+                    &d.slots[(std::uint64_t(entryAt(k + k_prefetch_distance).tag) * size) >> 32]);
+            Entry const entry = entryAt(k);
+            std::uint32_t const position = first + entry.index;
+            Slot* slot = probe(entry.tag, [&pairs, position](std::uint32_t other) {
+                return pairs[other].nameView() == pairs[position].nameView();
+            });
+            if (slot->position == 0) {
+                *slot = Slot{position + 1, entry.tag};
+                continue;
+            }
+            dropped[entry.index] = true;
+            if (lastValueWins) setValue(pairs[slot->position - 1], pairs[position].valueView());
+        }
+    };
+    // An index that fits the cache is filled in the pairs' own order.
+    if (size * sizeof(Slot) <= k_cached_index_bytes) {
+        indexInOrder([&tags](std::size_t k) { return Entry{tags[k], std::uint32_t(k)}; });
+        return;
+    }
+    // A larger one is filled group by group: the pending pairs are grouped
+    // by the top bits of their tags, each group of a stretch of a few
+    // hundred slots, keeping their order within a group, so that the pairs
+    // of one name stay in the order they came.
+    int bits = 0;
+    while (bits < k_group_bits && (std::size_t(k_slots_per_group) << bits) < size) ++bits;
+    std::vector<std::uint32_t> starts((std::size_t(1) << bits) + 1, 0);
+    auto const groupOf = [bits](std::uint32_t tag) { return bits == 0 ? 0 : tag >> (32 - bits); };
+    for (std::uint32_t tag : tags) ++starts[groupOf(tag) + 1];
+    for (std::size_t g = 1; g < starts.size(); ++g) starts[g] += starts[g - 1];
     std::vector<Entry> grouped(tags.size());
     for (std::uint32_t i = 0; i < tags.size(); ++i) grouped[starts[groupOf(tags[i])]++] = Entry{tags[i], i};
-    std::vector<Pair>& pairs = d.pairs;
-    std::size_t const size = d.slots.size();
-    for (std::size_t k = 0; k < grouped.size(); ++k) {
-        // The slot of a later pair is fetched while this one is indexed.
-        if (k + k_prefetch_distance < grouped.size())
-            __builtin_prefetch(&d.slots[(std::uint64_t(grouped[k + k_prefetch_distance].tag) * size) >> 32]);
-        std::uint32_t const position = first + grouped[k].index;
-        Slot* slot = probe(grouped[k].tag, [&pairs, position](std::uint32_t other) {
-            return pairs[other].nameView() == pairs[position].nameView();
-        });
-        if (slot->position == 0) {
-            *slot = Slot{position + 1, grouped[k].tag};
-            continue;
-        }
-        dropped[grouped[k].index] = true;
-        if (lastValueWins) setValue(pairs[slot->position - 1], pairs[position].valueView());
-    }
+    indexInOrder([&grouped](std::size_t k) { return grouped[k]; });
 }
 
 void PairTable::removeDropped(std::vector<std::uint32_t> const& dropped) {

@@ -98,8 +98,15 @@ TEST(PairTable, PendingPairsIndexAsInsertedOneByOne) {
         int names;
         bool last_value_wins;
     } const cases[] = {
-        {0, 10, 6, false},      {3, 20, 12, true},      {30, 30, 50, false},         {60, 10, 65, true},
-        {0, 3000, 2000, false}, {500, 5000, 800, true}, {2000, 3000, 100000, false},
+        {0, 10, 6, false},
+        {3, 20, 12, true},
+        {30, 30, 50, false},
+        {60, 10, 65, true},
+        {0, 3000, 2000, false},
+        {500, 5000, 800, true},
+        {2000, 3000, 100000, false},
+        // An index larger than a cache: filled group by group.
+        {1000, 300000, 200000, true},
     };
     std::mt19937 random(11);
     for (Case const& c : cases) {
