@@ -230,6 +230,8 @@ private:
         std::size_t last_empty = 0;  // index + 1, 0 for none
         std::string_view last_empty_name;
     };
+    // Whether a value holds the start of an environment reference.
+    static bool holdsReference(std::string_view value);
     // Takes a parsed line: records its delimiter and appends its pair to
     // the pending ones. A selective read copies the texts, a full one
     // leaves them in the block.

@@ -496,6 +496,16 @@ Properties::LineKind Properties::parseLine(char const* begin, char const* end, P
     return LineKind::Pair;
 }
 
+bool Properties::holdsReference(std::string_view value) {
+    // Found by its first character, which few values have.
+    char const* at = value.data();
+    char const* const end = at + value.size();
+    while ((at = static_cast<char const*>(std::memchr(at, ENV_OPEN[0], std::size_t(end - at)))) != nullptr) {
+        if (++at < end && *at == ENV_OPEN[1]) return true;
+    }
+    return false;
+}
+
 void Properties::appendLine(ParsedLine const& line, bool copyText, PendingLines& pending) {
     std::string_view const name = copyText ? m_pairs.keep(line.name) : line.name;
     std::uint64_t const hash = PairTable::hashOf(name);
@@ -507,7 +517,7 @@ void Properties::appendLine(ParsedLine const& line, bool copyText, PendingLines&
     if (value.empty()) {
         pending.last_empty = pending.line_numbers.size();
         pending.last_empty_name = name;
-    } else if (m_expand_env_variables && value.find(ENV_OPEN) != std::string_view::npos) {
+    } else if (m_expand_env_variables && holdsReference(value)) {
         std::string expanded(value);
         replaceEnvVariables(expanded);
         if (expanded != value) value = m_pairs.keep(expanded);

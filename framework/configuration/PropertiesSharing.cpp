@@ -20,16 +20,6 @@ std::string_view trimmed(std::string_view value) {
     return value;
 }
 
-// Whether a value holds the start of an environment reference. Values
-// are short: a plain loop beats a general search.
-bool hasReference(std::string_view value) {
-    for (std::size_t i = 0; i + 1 < value.size(); ++i) {
-        if (value[i] == Properties::START_ENV_VAR[0] && value[i + 1] == Properties::START_ENV_VAR[1])
-            return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 // The buffers of a copy, kept from one section to the next: a large
@@ -134,7 +124,8 @@ bool PropertiesSharing::findValues(std::array<Properties*, 3> const& stores, Scr
     // A name with a NUL, an empty value or an environment reference
     // needs the general copy.
     auto const usual = [&scratch](std::string_view name, std::string_view value) {
-        if (std::memchr(name.data(), '\0', name.size()) != nullptr || value.empty() || hasReference(value))
+        if (std::memchr(name.data(), '\0', name.size()) != nullptr || value.empty() ||
+            Properties::holdsReference(value))
             return false;
         scratch.found.push_back({value, false, std::string_view()});
         return true;

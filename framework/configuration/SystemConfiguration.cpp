@@ -130,6 +130,9 @@ bool addToStores(ConfigurationFiles& files, Add const& add, std::string& error) 
 }  // namespace
 
 bool isSystemPrefixKey(std::string_view key) {
+    // Each of these keys ends in "s" or in "d": the last character turns
+    // down most keys of a configuration.
+    if (key.empty() || (key.back() != 's' && key.back() != 'd')) return false;
     if (key == "chip-id" || key == "node-id") return true;
     if (key == "system.chip-ids" || key == "system.chips") return true;
     return key.compare(0, 7, "system.") == 0 && (endsWith(key, ".node-ids") || endsWith(key, ".nodes"));
