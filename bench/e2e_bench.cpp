@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "ExampleNodeKeys.h"
+#include "SummaryReporter.h"
 
 namespace {
 
@@ -250,18 +251,14 @@ BENCHMARK(BM_StartupByConfigSize)
 
 // The console table, then qxrun's wall time and peak memory as multiples
 // of the minimal loader's.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(std::vector<Run> const& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (Run const& run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
-            auto const peak = run.counters.find("peak_kB");
-            m_runs[run.benchmark_name()] = {run.GetAdjustedRealTime(),
-                                            peak == run.counters.end() ? 0 : peak->second.value};
-        }
+class RatioReporter : public Bench::SummaryReporter {
+protected:
+    void collect(Run const& run) override {
+        auto const peak = run.counters.find("peak_kB");
+        m_runs[run.benchmark_name()] = {run.GetAdjustedRealTime(),
+                                        peak == run.counters.end() ? 0 : peak->second.value};
     }
-    void Finalize() override {
+    void summary() override {
         auto const qxrun = m_runs.find("BM_Loader/qxrun/manual_time");
         auto const minimal = m_runs.find("BM_Loader/minimal_loader/manual_time");
         if (qxrun != m_runs.end() && minimal != m_runs.end() && minimal->second.first > 0 &&
@@ -270,7 +267,6 @@ public:
                         qxrun->second.first / minimal->second.first,
                         qxrun->second.second / minimal->second.second);
         }
-        ConsoleReporter::Finalize();
     }
 
 private:
@@ -280,10 +276,6 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return Bench::runBenchmarks(argc, argv, reporter);
 }

@@ -11,6 +11,7 @@
 // After the table: the ratio of the rates and the time HAProxy adds to a
 // run.
 #include "BenchProgram.h"
+#include "SummaryReporter.h"
 #include "protocol/SimClient.h"
 #include "tests/farm/FarmProcesses.h"
 #include "tests/farm/HaproxyConfig.h"
@@ -155,20 +156,15 @@ BENCHMARK(BM_Runs_ThroughHaproxy)
 
 // The console table, then for each client count the rate through HAProxy
 // as a fraction of the direct rate, and the time it adds to a client's run.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(std::vector<Run> const& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (Run const& run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
-            auto const rate = run.counters.find("items_per_second");
-            if (rate != run.counters.end())
-                m_rates[{run.run_name.function_name, run.threads}] = rate->second.value;
-        }
+class RatioReporter : public Bench::SummaryReporter {
+protected:
+    void collect(Run const& run) override {
+        auto const rate = run.counters.find("items_per_second");
+        if (rate != run.counters.end())
+            m_rates[{run.run_name.function_name, run.threads}] = rate->second.value;
     }
-    void Finalize() override {
+    void summary() override {
         for (int clients : {1, k_clients}) ratio(clients);
-        ConsoleReporter::Finalize();
     }
 
 private:
@@ -188,10 +184,6 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return Bench::runBenchmarks(argc, argv, reporter);
 }

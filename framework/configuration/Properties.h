@@ -75,6 +75,14 @@ public:
     void getLine(std::istream& in, std::string& line, int& lineNumber);
     // Removes leading and trailing whitespace_chars in place.
     static std::string& trim_whitespace(std::string& text);
+    // Whether c is one of whitespace_chars.
+    static bool isWhitespace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+    // text without its leading and trailing whitespace_chars.
+    static std::string_view trimmed(std::string_view text) {
+        while (!text.empty() && isWhitespace(text.front())) text.remove_prefix(1);
+        while (!text.empty() && isWhitespace(text.back())) text.remove_suffix(1);
+        return text;
+    }
     // Replaces `$(NAME)` references by the environment's values in place.
     std::string& replaceEnvVariables(std::string& value);
     // Yields the next element of `list` split by `delimiter`, starting at

@@ -28,16 +28,10 @@ std::string propertyMessage(std::string_view name, char const* what) {
     return "Property '" + std::string(name) + "' " + what;
 }
 
-bool isWhitespace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 // The stored value without leading and trailing whitespace_chars; the
 // store keeps it so (the numeric reads trim what they read).
 std::string_view trimStored(PairTable::Pair& pair) {
-    std::string_view value = pair.valueView();
-    while (!value.empty() && isWhitespace(value.front())) value.remove_prefix(1);
-    while (!value.empty() && isWhitespace(value.back())) value.remove_suffix(1);
+    std::string_view const value = Properties::trimmed(pair.valueView());
     PairTable::setValue(pair, value);
     return value;
 }

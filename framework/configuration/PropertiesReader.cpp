@@ -32,10 +32,6 @@ std::size_t const k_selective_block_size = std::size_t(256) << 10;
 std::size_t const k_reserve_above = std::size_t(64) << 10;
 std::size_t const k_usual_line_length = 40;
 
-bool isWhitespace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 int nextLineNumber(int lineNumber) {
     return lineNumber < INT_MAX ? lineNumber + 1 : lineNumber;
 }

@@ -8,20 +8,6 @@
 
 namespace Configuration {
 
-namespace {
-
-bool isWhitespace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-std::string_view trimmed(std::string_view value) {
-    while (!value.empty() && isWhitespace(value.front())) value.remove_prefix(1);
-    while (!value.empty() && isWhitespace(value.back())) value.remove_suffix(1);
-    return value;
-}
-
-}  // namespace
-
 // The buffers of a copy, kept from one section to the next: a large
 // configuration has thousands of node sections, each of a few dozen keys.
 struct PropertiesSharing::Scratch {
@@ -134,7 +120,7 @@ bool PropertiesSharing::findValues(std::array<Properties*, 3> const& stores, Scr
     // the pair it came with.
     if (scratch.has_keys[0] + scratch.has_keys[1] + scratch.has_keys[2] == 1) {
         for (Scratch::Collected const& collected : scratch.names) {
-            if (!usual(collected.name, trimmed(collected.pair->valueView()))) return false;
+            if (!usual(collected.name, Properties::trimmed(collected.pair->valueView()))) return false;
         }
         return true;
     }
@@ -147,7 +133,7 @@ bool PropertiesSharing::findValues(std::array<Properties*, 3> const& stores, Scr
             Properties const* store = stores[s];
             PairTable::Pair const* pair =
                 store == collected.store ? collected.pair : store->m_pairs.find(collected.name);
-            if (pair) value = trimmed(pair->valueView());
+            if (pair) value = Properties::trimmed(pair->valueView());
         }
         if (!usual(collected.name, value)) return false;
     }

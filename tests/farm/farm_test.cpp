@@ -21,6 +21,7 @@
 
 #include "tests/farm/FarmProcesses.h"
 #include "tests/farm/HaproxyConfig.h"
+#include "tests/support/DirectoryChanges.h"
 #include "tests/support/KitRuns.h"
 #include "tests/support/Subprocess.h"
 #include "tests/support/TemporaryDirectory.h"
@@ -32,7 +33,6 @@ using FarmTest::FarmServer;
 using TestSupport::readFile;
 using TestSupport::Subprocess;
 using TestSupport::TemporaryDirectory;
-using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 int const k_servers = 4;
@@ -70,16 +70,6 @@ char const* const k_run_started = ".qxx started";
 char const* const k_run_ended = ".qxx (";
 char const* const k_run_halted = ": halted, return value ";
 
-// Polls condition until it holds, for at most limit.
-bool waitFor(std::function<bool()> const& condition, std::chrono::milliseconds limit = 120s) {
-    Clock::time_point const deadline = Clock::now() + limit;
-    while (!condition()) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(10ms);
-    }
-    return true;
-}
-
 struct Job {
     std::string program;
     std::string out;
@@ -90,6 +80,9 @@ protected:
     void SetUp() override {
         if (FarmTest::haproxyPath().empty())
             GTEST_SKIP() << "haproxy is not installed (Debian package haproxy); the farm is not tested";
+        // Every process of the farm logs into the directory: what a test
+        // waits for shows there first.
+        m_changes = std::make_unique<TestSupport::DirectoryChanges>(m_directory.path());
         m_directory.write("target_device.cfg",
                           readFile(std::string(QX_KIT_EXAMPLES_DIR) + "/target_device.cfg"));
         for (int i = 1; i <= k_servers; ++i) {
@@ -129,11 +122,29 @@ protected:
         FAIL() << "no free port for haproxy in " << k_balancer_attempts << " attempts";
     }
 
+    // Waits until condition holds, checking it whenever a log of the farm
+    // grows.
+    bool waitFor(std::function<bool()> const& condition, std::chrono::milliseconds limit = 120s) const {
+        return m_changes->waitFor(condition, limit);
+    }
+
+    // A server's state as HAProxy's last log line of its checks gives it
+    // ("Health check for server qxsim/sim2 succeeded, ... status: 2/2 UP.",
+    // "Server qxsim/sim2 is DOWN. ..."): "UP", "DOWN", or empty before
+    // its first check.
+    std::string checkedState(size_t server) const {
+        std::string const log = m_balancer->log();
+        size_t const at = log.rfind("qxsim/sim" + std::to_string(server + 1) + " ");
+        if (at == std::string::npos) return std::string();
+        std::string const line = log.substr(at, log.find('\n', at) - at);
+        if (line.find(" DOWN") != std::string::npos) return "DOWN";
+        return line.find(" UP") != std::string::npos ? "UP" : std::string();
+    }
+
     // Servers that HAProxy has seen pass their health check.
     int serversUp() const {
         int up = 0;
-        for (FarmTest::StatRow const& row : m_balancer->servers("qxsim"))
-            if (row.at("status") == "UP" && row.at("check_status") == "L7OK") ++up;
+        for (size_t i = 0; i < m_servers.size(); ++i) up += checkedState(i) == "UP" ? 1 : 0;
         return up;
     }
 
@@ -204,12 +215,6 @@ protected:
         return busiest;
     }
 
-    // HAProxy's state of a server: "UP", "DOWN", ...
-    std::string status(size_t server) const {
-        std::vector<FarmTest::StatRow> const rows = m_balancer->servers("qxsim");
-        return server < rows.size() ? rows[server].at("status") : std::string();
-    }
-
     std::string runCounts() const {
         std::string counts;
         std::vector<FarmTest::StatRow> const rows = m_balancer->servers("qxsim");
@@ -237,6 +242,7 @@ protected:
 
     // Declared first, removed last: the processes end before their files go.
     TemporaryDirectory m_directory;
+    std::unique_ptr<TestSupport::DirectoryChanges> m_changes;
     std::vector<std::unique_ptr<FarmServer>> m_servers;
     std::unique_ptr<Balancer> m_balancer;
     uint16_t m_port = 0;
@@ -296,7 +302,7 @@ TEST_F(Farm, DrainedServerFinishesItsRunsTakesNoNewOnesAndExits) {
     size_t const heldByVictim = runsInProgress(victim);
     victim.signal(SIGQUIT);
     // Its health check fails from now on.
-    EXPECT_TRUE(waitFor([&] { return status(drained).rfind("DOWN", 0) == 0; })) << status(drained);
+    EXPECT_TRUE(waitFor([&] { return checkedState(drained) == "DOWN"; })) << m_balancer->log();
 
     int const later = 40;
     EXPECT_EQ(runAll(sampleJobs(later), 8), std::vector<std::string>());
