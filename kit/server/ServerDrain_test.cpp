@@ -19,14 +19,20 @@ using SimServer::HealthPort;
 using TestSupport::healthCheck;
 using namespace std::chrono_literals;
 
-char const* const k_endless = "loop: addi r1, r1, 1\n jmp loop\n";
-// Waits for the host's signal on semaphore 1, then returns 7.
-char const* const k_waitsForHost = "wait 1\n li r1, 7\n halt r1\n";
+using KitTest::k_endless;
+using KitTest::k_waitsForHost;
 
 void startRun(SimClient& client, char const* source) {
     uint32_t handle = 0;
     ASSERT_EQ(client.loadImage("drain.qxx", program(source), handle), k_ok) << client.lastError();
     ASSERT_EQ(client.run(), k_ok) << client.lastError();
+}
+
+// Connects client to the server, whose slots are taken: the connect ends
+// when a slot frees or the server ends.
+std::future<int> connectInQueue(SimClient& client, RunningServer& server) {
+    return std::async(std::launch::async,
+                      [&client, &server] { return client.connect("127.0.0.1", server.port(), ""); });
 }
 
 TEST(ServerDrain, RunsGoOnToTheirValueWhileNewClientsAreRefused) {
@@ -62,8 +68,7 @@ TEST(ServerDrain, ClientsInTheQueueOrTheHandshakeAreServed) {
     auto served = server.client();
     startRun(*served, k_waitsForHost);
     SimClient queued;
-    auto waiting =
-        std::async(std::launch::async, [&] { return queued.connect("127.0.0.1", server.port(), ""); });
+    auto waiting = connectInQueue(queued, server);
     ASSERT_TRUE(server.logged(" queued: 1 clients wait for a connection"));
     auto late = std::make_unique<RawClient>(server.port());  // in its handshake: no hello yet
     ASSERT_TRUE(server.logged("connection 3 from"));
@@ -127,8 +132,7 @@ TEST(ServerDrain, TheGraceEndsARunThatDoesNotFinishAndTheClientsWaitingForIt) {
     auto running = server.client();
     startRun(*running, k_endless);
     SimClient queued;
-    auto waiting =
-        std::async(std::launch::async, [&] { return queued.connect("127.0.0.1", server.port(), ""); });
+    auto waiting = connectInQueue(queued, server);
     ASSERT_TRUE(server.logged(" queued: 1 clients wait for a connection"));
     server.drain();
     EXPECT_EQ(running->waitOnTerminate(), k_err_shutdown);
@@ -167,8 +171,7 @@ TEST(ServerDrain, HealthIsReadyWhileEverySlotIsBusyAndDrainingOnceItDrains) {
     auto served = server.client();
     startRun(*served, k_waitsForHost);
     SimClient queued;
-    auto waiting =
-        std::async(std::launch::async, [&] { return queued.connect("127.0.0.1", server.port(), ""); });
+    auto waiting = connectInQueue(queued, server);
     ASSERT_TRUE(server.logged(" queued: 1 clients wait for a connection"));
 
     EXPECT_EQ(healthCheck(server.healthPort()), HealthPort::k_ready_answer);

@@ -18,8 +18,8 @@ using ServerTest::RunningServer;
 using ServerTest::waitFor;
 using namespace std::chrono_literals;
 
-char const* const k_endless = "loop: addi r1, r1, 1\n jmp loop\n";
-char const* const k_waitsForHost = "wait 1\n li r1, 7\n halt r1\n";
+using KitTest::k_endless;
+using KitTest::k_waitsForHost;
 
 Request request(uint32_t sequence, Operation operation) {
     Request r;

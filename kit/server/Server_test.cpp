@@ -16,9 +16,8 @@ using ServerTest::RunningServer;
 using ServerTest::runToEnd;
 using namespace std::chrono_literals;
 
-char const* const k_endless = "loop: addi r1, r1, 1\n jmp loop\n";
-// Waits for the host's signal on semaphore 1, then returns 7.
-char const* const k_waitsForHost = "wait 1\n li r1, 7\n halt r1\n";
+using KitTest::k_endless;
+using KitTest::k_waitsForHost;
 
 TEST(Server, ProgramsRunToTheirReturnValueOrFault) {
     RunningServer server;

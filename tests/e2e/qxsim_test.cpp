@@ -25,6 +25,7 @@
 #include "tests/support/KitRuns.h"
 #include "tests/support/Subprocess.h"
 #include "tests/support/TemporaryDirectory.h"
+#include "tests/support/TestPrograms.h"
 #include "tests/support/TestTexts.h"
 
 using TestSupport::BackgroundServer;
@@ -62,9 +63,8 @@ char const* const k_usage =
     "--drain-grace            <integer>  Seconds a drain (SIGQUIT) waits for connections, 0 to stop at "
     "once, default: 60\n";
 
-char const* const k_endless = "loop: addi r1, r1, 1\n jmp loop\n";
-// Waits for the host's signal on semaphore 1, then returns 7.
-char const* const k_waitsForHost = "wait 1\n li r1, 7\n halt r1\n";
+using KitTest::k_endless;
+using KitTest::k_waitsForHost;
 
 char const* const k_ready =
     "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 6\r\nConnection: close\r\n\r\nready\n";
@@ -328,13 +328,10 @@ TEST_F(QxsimTest, SigquitDrainsTheRunAndTheQueueFinishAndNewClientsAreRefused) {
     EXPECT_EQ(TestSupport::healthCheck(server.healthPort()), k_draining);
     Subprocess::Result const late = TestSupport::runQxrun(m_directory, m_directory.path(),
                                                           {"--host", "127.0.0.1:" + port, "constant.qxx"});
-    EXPECT_EQ(late.out, "Error: cannot connect to instance 0 on host 127.0.0.1:" + port +
-                            "\n"
-                            "       simulator not available: cannot connect to 127.0.0.1 port " +
-                            port +
-                            ": connect: Connection refused\n"
-                            "Cannot register application on chip 0\n"
-                            "Return value = 0\n");
+    EXPECT_EQ(late.out, TestSupport::connectFailureOut("127.0.0.1:" + port,
+                                                       "simulator not available: cannot connect to 127.0.0.1 "
+                                                       "port " +
+                                                           port + ": connect: Connection refused"));
     EXPECT_EQ(late.err, "");
     EXPECT_EQ(late.exit_status, 0);
 
@@ -387,13 +384,9 @@ TEST_F(QxsimTest, DrainGraceEndsARunThatDoesNotFinish) {
             << c.grace;
         EXPECT_EQ(result.exit_status, 1) << c.grace;
         Subprocess::Result const refused = queued.get();
-        EXPECT_EQ(refused.out, "Error: cannot connect to instance 0 on host " + at +
-                                   "\n"
-                                   "       simulator not available: " +
-                                   at +
-                                   " refused: the simulator server is shutting down\n"
-                                   "Cannot register application on chip 0\n"
-                                   "Return value = 0\n")
+        EXPECT_EQ(refused.out,
+                  TestSupport::connectFailureOut(at, "simulator not available: " + at +
+                                                         " refused: the simulator server is shutting down"))
             << c.grace;
         EXPECT_EQ(refused.err, "") << c.grace;
         EXPECT_EQ(refused.exit_status, 0) << c.grace;

@@ -93,6 +93,13 @@ inline Subprocess::Result runQxrun(TemporaryDirectory const& directory, std::str
     return run.run();
 }
 
+// What qxrun prints when the reference host library cannot connect to
+// host, for the reason the library gives (the part after "       ").
+inline std::string connectFailureOut(std::string const& host, std::string const& reason) {
+    return "Error: cannot connect to instance 0 on host " + host + "\n       " + reason +
+           "\nCannot register application on chip 0\nReturn value = 0\n";
+}
+
 }  // namespace TestSupport
 
 #endif

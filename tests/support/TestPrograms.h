@@ -12,6 +12,11 @@
 
 namespace KitTest {
 
+// Programs the server's tests run: one that never ends, and one that
+// waits for the host's signal on semaphore 1, then returns 7.
+char const* const k_endless = "loop: addi r1, r1, 1\n jmp loop\n";
+char const* const k_waitsForHost = "wait 1\n li r1, 7\n halt r1\n";
+
 inline std::string joinLines(std::vector<std::string> const& lines) {
     std::string text;
     for (std::string const& line : lines) text += line + "\n";
